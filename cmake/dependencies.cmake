@@ -1,0 +1,29 @@
+# Third-party dependencies. The native build takes Debian's packages; the
+# Windows cross build must not see the host's /usr/include, so it uses fmt
+# header-only from an include folder that holds nothing else, and builds
+# GoogleTest from Debian's source package.
+if(CMAKE_CROSSCOMPILING)
+  set(BRISK_FMT_STAGE "${CMAKE_BINARY_DIR}/fmt-include")
+  file(MAKE_DIRECTORY "${BRISK_FMT_STAGE}")
+  file(COPY /usr/include/fmt DESTINATION "${BRISK_FMT_STAGE}")
+  add_library(brisk_fmt INTERFACE)
+  target_include_directories(brisk_fmt SYSTEM INTERFACE "${BRISK_FMT_STAGE}")
+  target_compile_definitions(brisk_fmt INTERFACE FMT_HEADER_ONLY)
+  add_library(fmt::fmt ALIAS brisk_fmt)
+  find_package(Threads REQUIRED)
+  if(BRISK_BUILD_TESTS)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL)
+    # googletest's own CMake already defines the GTest:: aliases.
+  endif()
+else()
+  find_package(fmt REQUIRED)
+  find_package(Threads REQUIRED)
+  if(BRISK_BUILD_TESTS)
+    find_package(GTest REQUIRED)
+  endif()
+  if(BRISK_BUILD_BENCH)
+    find_package(benchmark REQUIRED)
+  endif()
+endif()

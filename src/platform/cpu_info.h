@@ -1,0 +1,33 @@
+// Processor identity, instruction-set features and time-stamp-counter facts,
+// read with CPUID (and XGETBV for the operating system's register state).
+// Every call executes CPUID afresh on the calling thread; nothing is cached.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace brisk {
+
+enum class CpuVendor : std::int32_t { intel = 0, amd = 1, unknown = 2 };
+
+struct CpuInfo {
+  std::string brand;  // brand string up to its first zero byte; may be empty
+  CpuVendor vendor = CpuVendor::unknown;  // decided from the brand string
+  std::int32_t family = 0;                // base family of leaf 1, never extended
+  std::int32_t model = 0;                 // extended model * 16 + base model
+};
+
+struct TscInfo {
+  bool invariant = false;               // leaf 0x80000007 EDX bit 8
+  std::int64_t tsc_frequency = 0;       // Hz; 0 when unknown
+  std::int64_t crystal_frequency = 0;   // Hz, leaf 0x15 ECX; 0 when unknown
+};
+
+// A filled CpuInfo of the processor the calling thread runs on.
+CpuInfo read_cpu_info();
+// The brand string alone (same rule as CpuInfo::brand).
+std::string read_brand_string();
+// A filled TscInfo.
+TscInfo read_tsc_info();
+
+}  // namespace brisk
