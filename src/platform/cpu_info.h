@@ -11,16 +11,16 @@ namespace brisk {
 enum class CpuVendor : std::int32_t { intel = 0, amd = 1, unknown = 2 };
 
 struct CpuInfo {
-  std::string brand;  // brand string up to its first zero byte; may be empty
+  std::string brand;                      // brand string up to its first zero byte; may be empty
   CpuVendor vendor = CpuVendor::unknown;  // decided from the brand string
   std::int32_t family = 0;                // base family of leaf 1, never extended
   std::int32_t model = 0;                 // extended model * 16 + base model
 };
 
 struct TscInfo {
-  bool invariant = false;               // leaf 0x80000007 EDX bit 8
-  std::int64_t tsc_frequency = 0;       // Hz; 0 when unknown
-  std::int64_t crystal_frequency = 0;   // Hz, leaf 0x15 ECX; 0 when unknown
+  bool invariant = false;              // leaf 0x80000007 EDX bit 8
+  std::int64_t tsc_frequency = 0;      // Hz; 0 when unknown
+  std::int64_t crystal_frequency = 0;  // Hz, leaf 0x15 ECX; 0 when unknown
 };
 
 // A filled CpuInfo of the processor the calling thread runs on.

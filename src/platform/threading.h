@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "platform/topology.h"
@@ -18,9 +19,30 @@ struct ThreadingManager {
   void place_current_thread(std::uint32_t thread_index) const;
 };
 
+// Cores of one performance level grouped by (node, last-level cache): the k-th
+// cache of every node in node order, then the (k+1)-th, and so on. Only cores
+// with at least one logical processor; pointers into the Topology.
+struct CoreGroups {
+  std::vector<std::vector<const Core*>> groups;  // each non-empty
+  std::uint64_t max_threads_per_core = 0;        // 0 when there are no groups
+};
+// The groups of the cores at `perf_level`.
+CoreGroups collect_core_groups(const Topology& topology, std::uint32_t perf_level);
+// Takes the i-th core of every group in turn (i = 0, 1, ...) and appends its
+// j-th logical processor to bucket j, for every existing bucket j.
+void distribute(std::vector<std::vector<const LogicalProcessor*>>& buckets,
+                const CoreGroups& groups);
+
 // Plan for "numa": first hardware threads of every core before second ones.
 std::vector<LogicalProcessor> build_numa_plan(const Topology& topology);
 // Plan for "phte": the most performant core kind completely first.
 std::vector<LogicalProcessor> build_phte_plan(const Topology& topology);
+// The plan of the manager named `manager` (exact name): "numa" and "phte" get
+// theirs, every other name, "os" included, the empty plan.
+std::vector<LogicalProcessor> build_thread_plan(std::string_view manager, const Topology& topology);
+
+// Binds the calling thread to logical processor `os_index` of processor group
+// `group`; false when the OS refuses (the thread then stays where it was).
+bool bind_current_thread(std::uint16_t group, std::uint32_t os_index);
 
 }  // namespace brisk

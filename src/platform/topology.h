@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace brisk {
@@ -40,6 +41,9 @@ struct Topology {
   // Number of cores; the OS processor count when the tree is empty.
   std::uint32_t core_count() const;
 };
+
+// The lines print() writes, without line ends.
+std::vector<std::string> topology_report_lines(const Topology& topology);
 
 // A new Topology read from the operating system (empty on failure).
 Topology build_topology();

@@ -1,0 +1,96 @@
+#include "platform/threading.h"
+
+#include <algorithm>
+
+namespace brisk {
+namespace {
+
+using Buckets = std::vector<std::vector<const LogicalProcessor*>>;
+
+void append_buckets(const Buckets& buckets, std::vector<LogicalProcessor>& plan) {
+  for (const auto& bucket : buckets) {
+    for (const LogicalProcessor* lp : bucket) plan.push_back(*lp);
+  }
+}
+
+}  // namespace
+
+CoreGroups collect_core_groups(const Topology& topology, std::uint32_t perf_level) {
+  CoreGroups result;
+  std::size_t max_caches = 0;
+  for (const NumaNode& node : topology.numa_nodes)
+    max_caches = std::max(max_caches, node.llcs.size());
+  // Cache k of every node before cache k + 1 of any, so consecutive threads
+  // land on different nodes and caches.
+  for (std::size_t k = 0; k < max_caches; ++k) {
+    for (const NumaNode& node : topology.numa_nodes) {
+      if (k >= node.llcs.size()) continue;
+      std::vector<const Core*> group;
+      for (const Core& core : node.llcs[k].cores) {
+        if (core.perf_level != perf_level || core.logicals.empty()) continue;
+        group.push_back(&core);
+        result.max_threads_per_core =
+            std::max<std::uint64_t>(result.max_threads_per_core, core.logicals.size());
+      }
+      if (!group.empty()) result.groups.push_back(std::move(group));
+    }
+  }
+  return result;
+}
+
+void distribute(Buckets& buckets, const CoreGroups& groups) {
+  std::size_t largest = 0;
+  for (const auto& group : groups.groups) largest = std::max(largest, group.size());
+  for (std::size_t i = 0; i < largest; ++i) {
+    for (const auto& group : groups.groups) {
+      if (i >= group.size()) continue;
+      const Core& core = *group[i];
+      for (std::size_t j = 0; j < buckets.size() && j < core.logicals.size(); ++j) {
+        buckets[j].push_back(&core.logicals[j]);
+      }
+    }
+  }
+}
+
+std::vector<LogicalProcessor> build_phte_plan(const Topology& topology) {
+  std::vector<LogicalProcessor> plan;
+  if (topology.numa_nodes.empty()) return plan;
+  for (std::uint32_t level = 0; level < topology.perf_level_count; ++level) {
+    const CoreGroups groups = collect_core_groups(topology, level);
+    Buckets buckets(groups.max_threads_per_core);
+    distribute(buckets, groups);
+    append_buckets(buckets, plan);
+  }
+  return plan;
+}
+
+std::vector<LogicalProcessor> build_numa_plan(const Topology& topology) {
+  std::vector<LogicalProcessor> plan;
+  if (topology.numa_nodes.empty()) return plan;
+  std::vector<CoreGroups> levels;
+  std::uint64_t bucket_count = 0;
+  for (std::uint32_t level = 0; level < topology.perf_level_count; ++level) {
+    levels.push_back(collect_core_groups(topology, level));
+    bucket_count = std::max(bucket_count, levels.back().max_threads_per_core);
+  }
+  Buckets buckets(bucket_count);
+  for (const CoreGroups& groups : levels) distribute(buckets, groups);
+  append_buckets(buckets, plan);
+  return plan;
+}
+
+std::vector<LogicalProcessor> build_thread_plan(std::string_view manager,
+                                                const Topology& topology) {
+  if (manager == "numa") return build_numa_plan(topology);
+  if (manager == "phte") return build_phte_plan(topology);
+  return {};
+}
+
+void ThreadingManager::place_current_thread(std::uint32_t thread_index) const {
+  if (thread_index >= plan.size()) return;
+  const LogicalProcessor& target = plan[thread_index];
+  // A refusal leaves the thread to the scheduler, which is still a valid run.
+  bind_current_thread(target.group, target.os_index);
+}
+
+}  // namespace brisk

@@ -1,0 +1,16 @@
+// Windows thread binding: one processor of one processor group.
+#include <windows.h>
+
+#include "platform/threading.h"
+
+namespace brisk {
+
+bool bind_current_thread(std::uint16_t group, std::uint32_t os_index) {
+  if (os_index >= 64) return false;
+  GROUP_AFFINITY affinity{};  // reserved members stay 0
+  affinity.Mask = KAFFINITY{1} << os_index;
+  affinity.Group = group;
+  return SetThreadGroupAffinity(GetCurrentThread(), &affinity, nullptr) != FALSE;
+}
+
+}  // namespace brisk
