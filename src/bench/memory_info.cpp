@@ -1,0 +1,23 @@
+#include "bench/memory_info.h"
+
+#include <mutex>
+
+#include "bench/memory_os.h"
+
+namespace brisk {
+
+std::uint64_t memory_per_thread(std::uint64_t grid_size) {
+  const std::uint64_t edge = grid_size + 2;
+  return edge * edge * edge * 64;
+}
+
+std::uint64_t available_physical_memory() { return memory_os::available_physical(); }
+
+std::uint64_t large_page_size() {
+  // Function-local static: the first caller does the setup, concurrent first
+  // callers wait for it, and later calls only read the stored value.
+  static const std::uint64_t size = memory_os::setup_large_pages();
+  return size;
+}
+
+}  // namespace brisk

@@ -1,0 +1,50 @@
+// Windows answers for field memory: GlobalMemoryStatusEx, large pages with
+// the lock-memory privilege, and the CRT's aligned heap.
+#include <malloc.h>
+#include <windows.h>
+
+#include "bench/memory_os.h"
+
+namespace brisk::memory_os {
+
+std::uint64_t available_physical() {
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof(status);
+  if (!GlobalMemoryStatusEx(&status)) return 0;
+  return status.ullAvailPhys;
+}
+
+// Without the lock-memory right the privilege stays disabled and large-page
+// allocations fail later; none of these results is examined.
+std::uint64_t setup_large_pages() {
+  HANDLE token = nullptr;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (LookupPrivilegeValueA(nullptr, "SeLockMemoryPrivilege", &privileges.Privileges[0].Luid)) {
+      AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+    }
+    CloseHandle(token);
+  }
+  return static_cast<std::uint64_t>(GetLargePageMinimum());
+}
+
+void* large_alloc(std::uint64_t bytes) {
+  if (bytes == 0) return nullptr;
+  return VirtualAlloc(nullptr, static_cast<SIZE_T>(bytes),
+                      MEM_COMMIT | MEM_RESERVE | MEM_LARGE_PAGES, PAGE_READWRITE);
+}
+
+void large_free(void* block) { VirtualFree(block, 0, MEM_RELEASE); }
+
+void* aligned_alloc64(std::uint64_t bytes) {
+  return _aligned_malloc(static_cast<size_t>(bytes), 64);
+}
+
+void aligned_free64(void* block) { _aligned_free(block); }
+
+// Large pages come out of free physical memory on Windows.
+bool large_pages_use_available_memory() { return true; }
+
+}  // namespace brisk::memory_os

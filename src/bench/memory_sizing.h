@@ -1,0 +1,47 @@
+// Pure size arithmetic of field memory, kept apart from the OS so it can be
+// tested with any page size.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+
+namespace brisk {
+
+inline constexpr std::uint64_t kFieldPointBytes = 32;
+// The largest point count whose byte count still fits in 64 bits.
+inline constexpr std::uint64_t kMaxFieldPoints =
+    std::numeric_limits<std::uint64_t>::max() / kFieldPointBytes;
+
+// Bytes of `count` field points, or nothing when that overflows 64 bits.
+constexpr std::optional<std::uint64_t> field_bytes(std::uint64_t count) {
+  if (count > kMaxFieldPoints) return std::nullopt;
+  return count * kFieldPointBytes;
+}
+
+// (bytes + L - 1) AND NOT (L - 1) in wrapping 64-bit arithmetic: whole large
+// pages of size L. L = 0 gives 0, a size the platform refuses, so a system
+// without large pages fails every large-page allocation.
+constexpr std::uint64_t round_to_large_pages(std::uint64_t bytes, std::uint64_t page_size) {
+  return (bytes + page_size - 1) & ~(page_size - 1);
+}
+
+// bytes rounded up to a multiple of 64 (what aligned_alloc demands); 0 when
+// that overflows.
+constexpr std::uint64_t round_up_64(std::uint64_t bytes) {
+  if (bytes > std::numeric_limits<std::uint64_t>::max() - 63) return 0;
+  return (bytes + 63) & ~std::uint64_t{63};
+}
+
+// Whether `bytes` more can be granted while `pending` bytes are granted but
+// not yet resident, with `available` bytes free and `margin` bytes kept back.
+// An unknown available memory (0) grants everything.
+constexpr bool fits_in_available(std::uint64_t bytes, std::uint64_t pending,
+                                 std::uint64_t available, std::uint64_t margin) {
+  if (available == 0) return true;
+  if (available <= margin) return false;
+  const std::uint64_t room = available - margin;
+  return pending <= room && bytes <= room - pending;
+}
+
+}  // namespace brisk

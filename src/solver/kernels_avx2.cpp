@@ -1,0 +1,12 @@
+// The scalar kernels built for avx2 (compiled with that ISA's flags only).
+#include "solver/kernels_scalar.h"
+
+namespace brisk {
+
+template bool sweep_h<Avx2>(const KernelGrid& grid);
+template bool sweep_e<Avx2>(const KernelGrid& grid);
+template double point_energy<Avx2>(const KernelGrid& grid, std::uint64_t a, std::uint64_t b,
+                                   std::uint64_t c);
+template double grid_energy<Avx2>(const KernelGrid& grid);
+
+}  // namespace brisk
