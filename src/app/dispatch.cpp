@@ -1,0 +1,41 @@
+#include "app/dispatch.h"
+
+#include "app/help.h"
+#include "app/options.h"
+#include "app/validation.h"
+
+namespace brisk {
+
+int exit_status(DriverAction action) {
+  switch (action) {
+    case DriverAction::parse_error:
+    case DriverAction::invalid_setting:
+    case DriverAction::size_overflow:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+Dispatch choose_action(int argc, const char* const* argv, DriverSettings& settings) {
+  const argparse::Parser parser = build_parser(settings.config, settings.harness, settings.modes);
+  const argparse::ParseResult parsed = parser.parse(argc, argv);
+  if (!parsed.ok()) return {DriverAction::parse_error, {*parsed.error}};
+  // The banner is a toy: it plays whatever else was asked, valid or not.
+  if (settings.modes.brisk) return {DriverAction::banner, {}};
+  if (auto failure = validate_settings(settings.config)) {
+    return {DriverAction::invalid_setting, {*failure}};
+  }
+  if (settings.modes.help) {
+    const char* argv0 = argc > 0 ? argv[0] : nullptr;
+    return {DriverAction::help, help_lines(parser, argparse::program_name(argv0))};
+  }
+  if (settings.modes.topo_debug) return {DriverAction::topology_report, {}};
+  if (settings.modes.timer_debug) return {DriverAction::timer_report, {}};
+  if (auto failure = check_size_overflow(settings.config.size)) {
+    return {DriverAction::size_overflow, {*failure}};
+  }
+  return {DriverAction::run, {}};
+}
+
+}  // namespace brisk

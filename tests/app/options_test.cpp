@@ -1,0 +1,179 @@
+#include "app/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/help.h"
+
+namespace brisk {
+namespace {
+
+struct Built {
+  BenchConfig config;
+  harness_settings harness;
+  ModeFlags modes;
+  argparse::Parser parser = build_parser(config, harness, modes);
+};
+
+// Names of every option, joined per option, in listing order.
+std::vector<std::string> option_names(const argparse::Parser& parser) {
+  std::vector<std::string> out;
+  for (const auto& option : parser.options()) {
+    std::string joined;
+    for (const auto& name : option.names()) joined += (joined.empty() ? "" : " ") + name;
+    out.push_back(joined);
+  }
+  return out;
+}
+
+TEST(OptionsTest, SixteenOptionsInListingOrder) {
+  Built b;
+  const std::vector<std::string> expected = {"-? -h --help",
+                                             "-n --numthreads",
+                                             "-d --duration",
+                                             "-s --size",
+                                             "--workload",
+                                             "--isa",
+                                             "--strict-isa-check",
+                                             "--threading",
+                                             "--large-pages",
+                                             "--bypass-timer-check",
+                                             "--topo-debug",
+                                             "--timer-debug",
+                                             "--brisk",
+                                             "--harness-var",
+                                             "--harness-sub-runs",
+                                             "--harness-opt"};
+  EXPECT_EQ(option_names(b.parser), expected);
+}
+
+TEST(OptionsTest, EveryOptionReachesItsField) {
+  Built b;
+  const std::vector<std::string> args = {"-n",
+                                         "12",
+                                         "-d",
+                                         "5000",
+                                         "-s",
+                                         "256",
+                                         "--workload",
+                                         "soft_gaussian",
+                                         "--isa",
+                                         "avx2",
+                                         "--strict-isa-check",
+                                         "--threading",
+                                         "phte",
+                                         "--large-pages",
+                                         "--bypass-timer-check",
+                                         "--topo-debug",
+                                         "--timer-debug",
+                                         "--brisk",
+                                         "--harness-var",
+                                         "threads",
+                                         "--harness-sub-runs",
+                                         "0",
+                                         "--harness-opt",
+                                         "1-8:2"};
+  ASSERT_TRUE(b.parser.parse(args).ok());
+  EXPECT_EQ(b.config.numthreads, 12u);
+  EXPECT_EQ(b.config.duration, 5000u);  // not clamped by the command line
+  EXPECT_EQ(b.config.size, 256u);
+  EXPECT_EQ(b.config.workload, "soft_gaussian");
+  EXPECT_EQ(b.config.isa, "avx2");
+  EXPECT_EQ(b.config.threading, "phte");
+  EXPECT_TRUE(b.config.strict_isa_check);
+  EXPECT_TRUE(b.config.large_pages);
+  EXPECT_TRUE(b.config.bypass_timer_check);
+  EXPECT_TRUE(b.modes.topo_debug);
+  EXPECT_TRUE(b.modes.timer_debug);
+  EXPECT_TRUE(b.modes.brisk);
+  EXPECT_FALSE(b.modes.help);
+  EXPECT_EQ(b.harness.var, "threads");
+  EXPECT_EQ(b.harness.sub_runs, 0u);
+  EXPECT_EQ(b.harness.option_string, "1-8:2");
+  EXPECT_EQ(b.harness.pause_ms, 1u);
+}
+
+TEST(OptionsTest, ChoiceListsOfThreadingAndHarnessVariable) {
+  Built a;
+  EXPECT_EQ(a.parser.parse({"--threading", "NUMA"}).error,
+            "Value 'NUMA' not expected. Allowed values are: os, numa, phte");
+  Built b;
+  EXPECT_EQ(b.parser.parse({"--harness-var", "foo"}).error,
+            "Value 'foo' not expected. Allowed values are: none, size, duration, threads, isa");
+  Built c;
+  EXPECT_EQ(c.parser.parse({"-n", "4294967296"}).error,
+            "Unable to convert '4294967296' to destination type");
+  Built d;
+  ASSERT_TRUE(d.parser.parse({"-s", "18446744073709551615"}).ok());
+  EXPECT_EQ(d.config.size, 18446744073709551615ull);
+}
+
+TEST(HelpTest, OptionEntriesWithDefaults) {
+  Built b;
+  const auto lines = b.parser.usage_lines("brisk");
+  const std::vector<std::string> entries(lines.begin() + 4, lines.end());
+  const std::string pad(26, ' ');
+  const std::vector<std::string> expected = {
+      "  -?, -h, --help          Display usage information.",
+      "  -n, --numthreads <numthreads>",
+      pad + "Number of threads to use [default: 0]",
+      "  -d, --duration <duration>",
+      pad + "Bench duration (s) between 1-1000s [default: 30]",
+      "  -s, --size <size>       Grid size, one of [64, 128, 192, 256, 320, 384, 448, 512, 640, "
+      "768, 1024, 2048, 4096, 8192] [default: 192]",
+      "  --workload <workload>   Workload to use (results with different workloads aren't "
+      "comparable), one of [standing_wave, soft_gaussian] [default: standing_wave]",
+      "  --isa <isa>             Instruction set to use for workload/solver, one of [sse2, avx, "
+      "avx2, fma] [default: sse2]",
+      "  --strict-isa-check      Don't try to run if the ISA support check fails",
+      "  --threading <threading> Threading manager to use [default: os]",  // exactly 23
+      "  --large-pages           Use large pages allocator",
+      "  --bypass-timer-check    Run the bench even if the timer is not HWBOT compliant",
+      "  --topo-debug            Print detected topology for debug",
+      "  --timer-debug           Printed detected timers",
+      "  --brisk                 ",
+      "  --harness-var <var>     Variable for the harness to test over [default: none]",
+      "  --harness-sub-runs <harness-sub-runs>",
+      pad + "How many times to run the benchmark for each parameter sweep point [default: 3]",
+      "  --harness-opt <harness-option-string>",
+      pad + "String parsed by selected variable to specify scope if supported",
+  };
+  EXPECT_EQ(entries, expected);
+  EXPECT_EQ(lines[1],
+            "  brisk [-?|-h|--help] [-n|--numthreads <numthreads>] [-d|--duration <duration>] "
+            "[-s|--size <size>] [--workload <workload>] [--isa <isa>] [--strict-isa-check] "
+            "[--threading <threading>] [--large-pages] [--bypass-timer-check] [--topo-debug] "
+            "[--timer-debug] [--brisk] [--harness-var <var>] "
+            "[--harness-sub-runs <harness-sub-runs>] [--harness-opt <harness-option-string>]");
+}
+
+TEST(HelpTest, GridSizeTable) {
+  const std::vector<std::string> expected = {
+      "field size      memory used per thread", "  64                 17.55 MiB",
+      "  128               134.09 MiB",         "  192               445.64 MiB",
+      "  256                 1.02 GiB",         "  320                 1.99 GiB",
+      "  384                 3.43 GiB",         "  448                 5.43 GiB",
+      "  512                 8.09 GiB",         "  640                15.77 GiB",
+      "  768                27.21 GiB",         "  1024               64.38 GiB",
+      "  2048              513.50 GiB",         "  4096                4.01 TiB",
+      "  8192               32.02 TiB",
+  };
+  EXPECT_EQ(grid_size_table_lines(), expected);
+}
+
+TEST(HelpTest, HelpLinesEndWithTableAndOneNotice) {
+  Built b;
+  const auto lines = help_lines(b.parser, "brisk");
+  const auto usage = b.parser.usage_lines("brisk");
+  ASSERT_EQ(lines.size(), usage.size() + 1 + 15 + 1);
+  EXPECT_TRUE(std::equal(usage.begin(), usage.end(), lines.begin()));
+  EXPECT_EQ(lines[usage.size()], "");
+  EXPECT_EQ(lines[usage.size() + 1], "field size      memory used per thread");
+  EXPECT_EQ(lines.back(), kHelpClosingNotice);
+  EXPECT_EQ(std::string(kHelpClosingNotice).find('\n'), std::string::npos);
+}
+
+}  // namespace
+}  // namespace brisk
