@@ -1,0 +1,144 @@
+// standing_wave: the initial field, the recorded sample nodes and both checks.
+#include "solver/standing_wave.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "solver_test_support.h"
+
+namespace brisk {
+namespace {
+
+template <class Tag>
+class StandingWaveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    BRISK_SKIP_UNLESS_SUPPORTED(Tag);
+    ASSERT_EQ(workload.allocate_fields(FieldConfig{testing::heap(), 64, 0.01}), std::nullopt);
+    ASSERT_EQ(workload.init_fields(), std::nullopt);
+  }
+  StandingWave<Tag> workload{3};
+};
+TYPED_TEST_SUITE(StandingWaveTest, testing::AllIsas, testing::IsaNames);
+
+TYPED_TEST(StandingWaveTest, InitialField) {
+  const Grid& grid = this->workload.grid();
+  const double s = std::sin((1.0 * (2.0 * 3.141592653589793)) / 65.0);
+  const FieldPoint& p = grid.e.at(1, 1, 1);
+  EXPECT_EQ(p.x, s);
+  EXPECT_EQ(p.y, s);
+  EXPECT_EQ(p.z, 0.0);
+  EXPECT_EQ(p.pad, 0.0);
+  EXPECT_EQ(grid.e.at(5, 9, 40).x, std::sin((5.0 * (2.0 * 3.141592653589793)) / 65.0));
+  EXPECT_EQ(grid.e.at(5, 9, 40).y, std::sin((9.0 * (2.0 * 3.141592653589793)) / 65.0));
+  int outer_nonzero = 0;
+  for (std::uint64_t a = 0; a < 66; ++a)
+    for (std::uint64_t b = 0; b < 66; ++b)
+      for (std::uint64_t face : {std::uint64_t{0}, std::uint64_t{65}}) {
+        for (const FieldPoint* q :
+             {&grid.e.at(face, a, b), &grid.e.at(a, face, b), &grid.e.at(a, b, face)}) {
+          outer_nonzero += (q->x != 0.0) + (q->y != 0.0) + (q->z != 0.0);
+        }
+      }
+  EXPECT_EQ(outer_nonzero, 0);
+  for (std::uint64_t i = 0; i < grid.h.buffer.count(); ++i) {
+    const FieldPoint& h = grid.h.buffer.data()[i];
+    ASSERT_TRUE(h.x == 0.0 && h.y == 0.0 && h.z == 0.0) << i;
+  }
+  EXPECT_EQ(this->workload.energy_init(), total_energy<TypeParam>(grid));
+  EXPECT_GT(this->workload.energy_init(), 0.0);
+}
+
+TYPED_TEST(StandingWaveTest, SampleNodesForN64) {
+  ASSERT_EQ(this->workload.validation_count(), 8u);
+  const double* values = this->workload.validation_values();
+  const std::uint64_t coords[2] = {17, 33};
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 2; ++j)
+      for (int k = 0; k < 2; ++k) {
+        const double value = values[(i * 2 + j) * 2 + k];
+        EXPECT_NE(value, 0.0);
+        EXPECT_EQ(value,
+                  node_energy<TypeParam>(this->workload.grid(), coords[i], coords[j], coords[k]));
+      }
+}
+
+TYPED_TEST(StandingWaveTest, StepsChangeNothingAndEveryCheckPasses) {
+  Grid initial = testing::make_grid(64);
+  testing::copy_field(this->workload.grid().e, initial.e);
+  for (std::uint64_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(this->workload.apply_source(i), std::nullopt);
+    ASSERT_EQ(this->workload.step(), std::nullopt);
+    ASSERT_EQ(this->workload.verify_step(i), std::nullopt);
+  }
+  EXPECT_TRUE(testing::same_bits(this->workload.grid().e, initial.e));
+  EXPECT_TRUE(testing::same_bits(this->workload.grid().h, initial.h));
+  EXPECT_EQ(total_energy<TypeParam>(this->workload.grid()), this->workload.energy_init());
+  EXPECT_EQ(this->workload.validate_result(5), std::nullopt);
+  EXPECT_EQ(this->workload.apply_source(~std::uint64_t{0}), std::nullopt);
+}
+
+TYPED_TEST(StandingWaveTest, PerturbedNodeFailsWithItsValues) {
+  Grid& grid = this->workload.grid();
+  const double init = this->workload.validation_values()[0];
+  grid.e.at(17, 17, 17).x *= 1.0001;
+  const double calc = node_energy<TypeParam>(grid, 17, 17, 17);
+  const std::optional<std::string> failure = this->workload.verify_step(0);
+  ASSERT_TRUE(failure.has_value());
+  const double ratio = std::fabs(init / calc - 1.0);
+  EXPECT_GT(ratio, 5e-5);
+  EXPECT_LT(ratio, 2e-4);
+  EXPECT_EQ(*failure, "\nnode verification failure in thread 3\ninit_val = " + fixed6(init) +
+                          "\ncalc_val = " + fixed6(calc) + "\nratio = " + fixed6(ratio));
+  EXPECT_NE(failure->find("\nratio = 0.0001"), std::string::npos) << *failure;
+}
+
+TYPED_TEST(StandingWaveTest, TotalEnergyCheck) {
+  Grid& grid = this->workload.grid();
+  // About 3% more energy: inside the 0.1 tolerance.
+  for (std::uint64_t i = 0; i < grid.e.buffer.count(); ++i) grid.e.buffer.data()[i].x *= 1.03;
+  EXPECT_EQ(this->workload.validate_result(0), std::nullopt);
+  // Twice the field, four times the energy: the ratio 0.25 fails.
+  for (std::uint64_t i = 0; i < grid.e.buffer.count(); ++i) {
+    grid.e.buffer.data()[i].x *= 2.0 / 1.03;
+    grid.e.buffer.data()[i].y *= 2.0;
+  }
+  const double calc = total_energy<TypeParam>(grid);
+  const double init = this->workload.energy_init();
+  EXPECT_EQ(this->workload.validate_result(0),
+            "\nenergy ratio failure in thread 3\nenergy_init = " + fixed6(init) +
+                "\nenergy_calc = " + fixed6(calc) + "\nratio = " + fixed6(init / calc));
+  EXPECT_EQ(fixed6(init / calc).substr(0, 4), "0.25");
+}
+
+TEST(StandingWave, ZeroEnergyRatioFails) {
+  StandingWave<Sse2> workload(9);
+  ASSERT_EQ(workload.allocate_fields(FieldConfig{testing::heap(), 64, 0.01}), std::nullopt);
+  ASSERT_EQ(workload.init_fields(), std::nullopt);
+  Grid& grid = workload.grid();
+  for (std::uint64_t i = 0; i < grid.e.buffer.count(); ++i) grid.e.buffer.data()[i] = {};
+  // calc 0: an infinite energy ratio, and 0/0 node ratios.
+  const std::optional<std::string> energy = workload.validate_result(0);
+  ASSERT_TRUE(energy.has_value());
+  EXPECT_EQ(energy->rfind("\nenergy ratio failure in thread 9\nenergy_init = ", 0), 0u);
+  EXPECT_NE(energy->find("\nenergy_calc = 0.000000\nratio = inf"), std::string::npos) << *energy;
+  const std::optional<std::string> node = workload.verify_step(0);
+  ASSERT_TRUE(node.has_value());
+  EXPECT_EQ(node->rfind("\nnode verification failure in thread 9\ninit_val = ", 0), 0u);
+  EXPECT_NE(node->find("\ncalc_val = 0.000000\nratio = inf"), std::string::npos) << *node;
+}
+
+TEST(StandingWave, SampleCounts) {
+  EXPECT_EQ(standing_wave_samples(66), 2u);
+  EXPECT_EQ(standing_wave_samples(194), 10u);
+  EXPECT_EQ(standing_wave_samples(8194), 510u);
+  EXPECT_EQ(standing_wave_samples(18), 0u);  // N below 32: none
+  EXPECT_EQ(standing_wave_samples(0), 0u);
+}
+
+}  // namespace
+}  // namespace brisk
