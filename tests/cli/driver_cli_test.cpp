@@ -1,0 +1,191 @@
+// The driver end to end: help, validation, parser messages and which request
+// wins, checked on the built program's streams and exit status.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/process_runner.h"
+
+namespace brisk::cli {
+namespace {
+
+std::string expected_help(const std::string& program) {
+  const std::string pad(26, ' ');
+  return "USAGE:\n"
+         "  " +
+         program +
+         " [-?|-h|--help] [-n|--numthreads <numthreads>] [-d|--duration <duration>] "
+         "[-s|--size <size>] [--workload <workload>] [--isa <isa>] [--strict-isa-check] "
+         "[--threading <threading>] [--large-pages] [--bypass-timer-check] [--topo-debug] "
+         "[--timer-debug] [--brisk] [--harness-var <var>] [--harness-sub-runs <harness-sub-runs>] "
+         "[--harness-opt <harness-option-string>]\n"
+         "\n"
+         "OPTIONS, ARGUMENTS:\n"
+         "  -?, -h, --help          Display usage information.\n"
+         "  -n, --numthreads <numthreads>\n" +
+         pad + "Number of threads to use [default: 0]\n" + "  -d, --duration <duration>\n" + pad +
+         "Bench duration (s) between 1-1000s [default: 30]\n"
+         "  -s, --size <size>       Grid size, one of [64, 128, 192, 256, 320, 384, 448, 512, 640, "
+         "768, 1024, 2048, 4096, 8192] [default: 192]\n"
+         "  --workload <workload>   Workload to use (results with different workloads aren't "
+         "comparable), one of [standing_wave, soft_gaussian] [default: standing_wave]\n"
+         "  --isa <isa>             Instruction set to use for workload/solver, one of [sse2, avx, "
+         "avx2, fma] [default: sse2]\n"
+         "  --strict-isa-check      Don't try to run if the ISA support check fails\n"
+         "  --threading <threading> Threading manager to use [default: os]\n"
+         "  --large-pages           Use large pages allocator\n"
+         "  --bypass-timer-check    Run the bench even if the timer is not HWBOT compliant\n"
+         "  --topo-debug            Print detected topology for debug\n"
+         "  --timer-debug           Printed detected timers\n"
+         "  --brisk                 \n"
+         "  --harness-var <var>     Variable for the harness to test over [default: none]\n"
+         "  --harness-sub-runs <harness-sub-runs>\n" +
+         pad + "How many times to run the benchmark for each parameter sweep point [default: 3]\n" +
+         "  --harness-opt <harness-option-string>\n" + pad +
+         "String parsed by selected variable to specify scope if supported\n"
+         "\n"
+         "field size      memory used per thread\n"
+         "  64                 17.55 MiB\n"
+         "  128               134.09 MiB\n"
+         "  192               445.64 MiB\n"
+         "  256                 1.02 GiB\n"
+         "  320                 1.99 GiB\n"
+         "  384                 3.43 GiB\n"
+         "  448                 5.43 GiB\n"
+         "  512                 8.09 GiB\n"
+         "  640                15.77 GiB\n"
+         "  768                27.21 GiB\n"
+         "  1024               64.38 GiB\n"
+         "  2048              513.50 GiB\n"
+         "  4096                4.01 TiB\n"
+         "  8192               32.02 TiB\n"
+         "Each benchmark thread needs the memory listed for its grid size; the automatic thread "
+         "count stays within free physical memory.\n";
+}
+
+const std::string kSizeList =
+    "64, 128, 192, 256, 320, 384, 448, 512, 640, 768, 1024, 2048, 4096, 8192";
+
+// The command line is refused with exactly this one line on standard error.
+void expect_rejected(const std::vector<std::string>& args, const std::string& message) {
+  const ProcessResult r = run_brisk(args);
+  std::string shown;
+  for (const auto& arg : args) shown += " [" + arg + "]";
+  ASSERT_TRUE(r.failure.empty()) << r.failure;
+  EXPECT_FALSE(r.timed_out) << shown;
+  EXPECT_EQ(r.exit_status, 1) << shown;
+  EXPECT_EQ(r.out, "") << shown;
+  EXPECT_EQ(r.err, message + "\n") << shown;
+}
+
+TEST(DriverCliTest, HelpUnderEachNameListsSixteenOptionsAndTheGridTable) {
+  const std::string expected = expected_help(brisk_program_name());
+  for (const std::string name : {"--help", "-h", "-?"}) {
+    const ProcessResult r = run_brisk({name});
+    ASSERT_TRUE(r.failure.empty()) << r.failure;
+    EXPECT_EQ(r.exit_status, 0) << name;
+    EXPECT_EQ(r.err, "") << name;
+    EXPECT_EQ(r.out, expected) << name;
+  }
+}
+
+TEST(DriverCliTest, HelpBeatsBothDiagnosticsAndStopsTheParse) {
+  const std::string expected = expected_help(brisk_program_name());
+  for (const auto& args :
+       {std::vector<std::string>{"--topo-debug", "--timer-debug", "--help"},
+        std::vector<std::string>{"-s", "64", "-h", "--size", "100", "--bogus", "--brisk"}}) {
+    const ProcessResult r = run_brisk(args);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, expected);
+  }
+}
+
+TEST(DriverCliTest, ValidationMessages) {
+  expect_rejected({"--size", "100"}, "Invalid size '100', must be one of: " + kSizeList);
+  expect_rejected({"--size", "65"}, "Invalid size '65', must be one of: " + kSizeList);
+  expect_rejected({"--size", "18446744073709551615"},
+                  "Invalid size '18446744073709551615', must be one of: " + kSizeList);
+  expect_rejected({"--workload", "Standing_Wave"},
+                  "Invalid workload name 'Standing_Wave', must be one of: standing_wave, "
+                  "soft_gaussian");
+  expect_rejected({"--isa", "avx512"},
+                  "Invalid isa name 'avx512', must be one of: sse2, avx, avx2, fma");
+  expect_rejected({"--isa", "SSE2", "--workload", "nope", "--size", "1"},
+                  "Invalid size '1', must be one of: " + kSizeList);
+  expect_rejected({"--isa", "SSE2", "--workload", "nope"},
+                  "Invalid workload name 'nope', must be one of: standing_wave, soft_gaussian");
+}
+
+TEST(DriverCliTest, ValidationBeatsHelpAndDiagnostics) {
+  const std::string size_message = "Invalid size '100', must be one of: " + kSizeList;
+  expect_rejected({"--size", "100", "--help"}, size_message);
+  expect_rejected({"--topo-debug", "--size", "100"}, size_message);
+  expect_rejected({"--timer-debug", "--isa", "avx512"},
+                  "Invalid isa name 'avx512', must be one of: sse2, avx, avx2, fma");
+}
+
+TEST(DriverCliTest, EverySyntaxFormReachesTheSize) {
+  const std::string message = "Invalid size '65', must be one of: " + kSizeList;
+  for (const auto& args :
+       {std::vector<std::string>{"-s", "65"}, std::vector<std::string>{"-s=65"},
+        std::vector<std::string>{"-s65"}, std::vector<std::string>{"--size", "65"},
+        std::vector<std::string>{"--size=65"}, std::vector<std::string>{"-s", "065"}}) {
+    expect_rejected(args, message);
+  }
+}
+
+TEST(DriverCliTest, ParserMessages) {
+  expect_rejected({"--threading", "NUMA"},
+                  "Value 'NUMA' not expected. Allowed values are: os, numa, phte");
+  expect_rejected({"--harness-var", "foo"},
+                  "Value 'foo' not expected. Allowed values are: none, size, duration, threads, "
+                  "isa");
+  expect_rejected({"--numthreads", "abc"}, "Unable to convert 'abc' to destination type");
+  expect_rejected({"-n", "4294967296"}, "Unable to convert '4294967296' to destination type");
+  expect_rejected({"--numthreads", "-1"}, "Unable to convert '-1' to destination type");
+  expect_rejected({"--size=18446744073709551616"},
+                  "Unable to convert '18446744073709551616' to destination type");
+  expect_rejected({"--harness-sub-runs", "+5"}, "Unable to convert '+5' to destination type");
+  expect_rejected({"--large-pages=yes"}, "Flag option '--large-pages' contains value 'yes'.");
+  expect_rejected({"-d"}, "Expected argument following -d");
+  expect_rejected({"--size", "64", "--harness-opt"}, "Expected argument following --harness-opt");
+  expect_rejected({"--bogus"}, "Unrecognized token: --bogus");
+  expect_rejected({"--hel"}, "Unrecognized token: --hel");
+  expect_rejected({"--"}, "Unrecognized token: --");
+  expect_rejected({"-"}, "Unrecognized token: -");
+  expect_rejected({"run"}, "Unrecognized token: run");
+  expect_rejected({"--size", "64", "-s", "128"}, "Unrecognized token: -s");
+  // A parse error beats the banner.
+  expect_rejected({"--brisk", "--brisk"}, "Unrecognized token: --brisk");
+}
+
+TEST(DriverCliTest, TopologyReportBeatsTimerReport) {
+  const ProcessResult topo = run_brisk({"--topo-debug"});
+  const ProcessResult both = run_brisk({"--timer-debug", "--topo-debug"});
+  const ProcessResult timer = run_brisk({"--timer-debug"});
+  EXPECT_EQ(topo.exit_status, 0);
+  EXPECT_EQ(both.exit_status, 0);
+  EXPECT_EQ(timer.exit_status, 0);
+  EXPECT_FALSE(topo.out.empty());
+  EXPECT_EQ(both.out, topo.out);
+  EXPECT_EQ(both.err, topo.err);
+  EXPECT_NE(timer.out, topo.out);
+}
+
+TEST(DriverCliTest, RunAttemptEndsWithPromptAndReturnsAtEndOfInput) {
+  // The sweep point list cannot be built from "100", so no benchmark runs;
+  // the driver still prompts and reads from the closed standard input.
+  const ProcessResult r = run_brisk({"--harness-var", "size", "--harness-opt", "100"});
+  ASSERT_TRUE(r.failure.empty()) << r.failure;
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_EQ(r.exit_status, 0);
+  const std::string prompt = "press enter to exit\n";
+  ASSERT_GE(r.out.size(), prompt.size());
+  EXPECT_EQ(r.out.substr(r.out.size() - prompt.size()), prompt);
+  EXPECT_FALSE(r.err.empty());  // the runner says why nothing ran
+}
+
+}  // namespace
+}  // namespace brisk::cli

@@ -1,0 +1,196 @@
+#include "cli/process_runner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+extern char** environ;
+
+namespace brisk::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void close_fd(int& fd) {
+  if (fd >= 0) close(fd);
+  fd = -1;
+}
+
+// Reads what is available; closes the descriptor at end of file.
+void drain(int& fd, std::string& sink) {
+  char buffer[4096];
+  while (fd >= 0) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      sink.append(buffer, static_cast<std::size_t>(n));
+    } else if (n == 0) {
+      close_fd(fd);
+    } else if (errno != EINTR) {
+      if (errno != EAGAIN) close_fd(fd);
+      return;
+    }
+  }
+}
+
+std::vector<std::string> child_environment() {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (std::strncmp(*e, "WINEDEBUG=", 10) != 0) env.emplace_back(*e);
+  }
+  env.emplace_back("WINEDEBUG=-all");
+  return env;
+}
+
+std::string replace_all(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+// Standard error without the lines Wine itself adds.
+std::string without_wine_lines(const std::string& err) {
+  std::string kept;
+  std::size_t start = 0;
+  while (start < err.size()) {
+    std::size_t end = err.find('\n', start);
+    end = end == std::string::npos ? err.size() : end + 1;
+    const std::string line = err.substr(start, end - start);
+    if (line.rfind("wine:", 0) != 0 &&
+        line.find("Inconsistency detected by ld.so") == std::string::npos) {
+      kept += line;
+    }
+    start = end;
+  }
+  return kept;
+}
+
+}  // namespace
+
+ProcessResult run_process(const std::vector<std::string>& command,
+                          std::chrono::milliseconds timeout) {
+  ProcessResult result;
+  if (command.empty()) {
+    result.failure = "empty command";
+    return result;
+  }
+  std::vector<char*> argv;
+  for (const auto& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  std::vector<std::string> env_storage = child_environment();
+  std::vector<char*> envp;
+  for (auto& entry : env_storage) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+
+  int out_pipe[2];
+  int err_pipe[2];
+  if (pipe2(out_pipe, O_CLOEXEC) != 0) {
+    result.failure = "pipe failed";
+    return result;
+  }
+  if (pipe2(err_pipe, O_CLOEXEC) != 0) {
+    close(out_pipe[0]);
+    close(out_pipe[1]);
+    result.failure = "pipe failed";
+    return result;
+  }
+  const pid_t pid = fork();
+  if (pid < 0) {
+    result.failure = "fork failed";
+    for (int fd : {out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) close(fd);
+    return result;
+  }
+  if (pid == 0) {
+    // Child: only async-signal-safe calls from here on.
+    const int null_in = open("/dev/null", O_RDONLY);
+    if (null_in < 0 || dup2(null_in, STDIN_FILENO) < 0 || dup2(out_pipe[1], STDOUT_FILENO) < 0 ||
+        dup2(err_pipe[1], STDERR_FILENO) < 0) {
+      _exit(126);
+    }
+    execvpe(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  close(out_pipe[1]);
+  close(err_pipe[1]);
+  int out_fd = out_pipe[0];
+  int err_fd = err_pipe[0];
+  fcntl(out_fd, F_SETFL, O_NONBLOCK);
+  fcntl(err_fd, F_SETFL, O_NONBLOCK);
+
+  const auto deadline = Clock::now() + timeout;
+  int status = 0;
+  bool exited = false;
+  while (!exited) {
+    pollfd fds[2];
+    nfds_t count = 0;
+    if (out_fd >= 0) fds[count++] = {out_fd, POLLIN, 0};
+    if (err_fd >= 0) fds[count++] = {err_fd, POLLIN, 0};
+    if (count > 0) poll(fds, count, 20);
+    drain(out_fd, result.out);
+    drain(err_fd, result.err);
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) {
+      exited = true;
+    } else if (Clock::now() >= deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      result.timed_out = true;
+      exited = true;
+    } else if (count == 0) {
+      usleep(20000);
+    }
+  }
+  // What the child wrote before it ended is in the pipes now; a descendant
+  // that inherited them (wineserver) must not keep us waiting for the end.
+  drain(out_fd, result.out);
+  drain(err_fd, result.err);
+  close_fd(out_fd);
+  close_fd(err_fd);
+
+  if (!result.timed_out && WIFEXITED(status)) {
+    result.exit_status = WEXITSTATUS(status);
+    if (result.exit_status == 127) result.failure = "could not execute " + command[0];
+  }
+  return result;
+}
+
+bool brisk_from_environment() {
+  const char* value = std::getenv("BRISK_EXE");
+  return value != nullptr && *value != '\0';
+}
+
+std::vector<std::string> brisk_command() {
+  if (!brisk_from_environment()) return {BRISK_EXE_PATH};
+  std::vector<std::string> command;
+  std::istringstream words(std::getenv("BRISK_EXE"));
+  for (std::string word; words >> word;) command.push_back(word);
+  return command;
+}
+
+std::string brisk_program_name() {
+  const std::string path = brisk_command().back();
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+ProcessResult run_brisk(const std::vector<std::string>& args, std::chrono::milliseconds timeout) {
+  std::vector<std::string> command = brisk_command();
+  command.insert(command.end(), args.begin(), args.end());
+  ProcessResult result = run_process(command, timeout);
+  if (brisk_from_environment()) {
+    result.out = replace_all(result.out, "\r\n", "\n");
+    result.err = replace_all(without_wine_lines(result.err), "\r\n", "\n");
+  }
+  return result;
+}
+
+}  // namespace brisk::cli

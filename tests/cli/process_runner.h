@@ -1,0 +1,37 @@
+// Running a program as a child process for end-to-end tests: standard input
+// closed (/dev/null), both output streams captured apart, and a deadline after
+// which the child is killed, so no test can hang.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace brisk::cli {
+
+struct ProcessResult {
+  std::string out;       // everything written to standard output
+  std::string err;       // everything written to standard error
+  int exit_status = -1;  // the exit code; -1 when killed or not started
+  bool timed_out = false;
+  std::string failure;  // why the child could not be started; empty otherwise
+};
+
+// Runs command[0] (looked up in PATH) with the remaining elements as
+// arguments and WINEDEBUG=-all added to the environment.
+ProcessResult run_process(const std::vector<std::string>& command,
+                          std::chrono::milliseconds timeout);
+
+// The command under test: BRISK_EXE split on blanks when set, else the built brisk.
+std::vector<std::string> brisk_command();
+// Whether BRISK_EXE names the command (brisk.exe under Wine).
+bool brisk_from_environment();
+// The program name brisk shows in its usage text ("brisk" or "brisk.exe").
+std::string brisk_program_name();
+
+// Runs brisk with `args`. Under BRISK_EXE, Wine's own standard-error lines are
+// dropped and CR LF line ends (the Windows runtime's text mode) become LF.
+ProcessResult run_brisk(const std::vector<std::string>& args,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(120));
+
+}  // namespace brisk::cli
