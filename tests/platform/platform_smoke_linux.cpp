@@ -1,0 +1,99 @@
+// Linux-only checks against the real OS: clock choices and thread binding.
+#include <gtest/gtest.h>
+#include <sched.h>
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+#include "platform/threading.h"
+#include "platform/timer_backend.h"
+#include "platform/timers.h"
+
+namespace brisk {
+namespace {
+
+std::vector<int> allowed_cpus() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  std::vector<int> cpus;
+  if (sched_getaffinity(0, sizeof set, &set) != 0) return cpus;
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+    if (CPU_ISSET(cpu, &set)) cpus.push_back(cpu);
+  }
+  return cpus;
+}
+
+TEST(LinuxBackend, TimersAreTheRawAndCoarseMonotonicClocks) {
+  EXPECT_EQ(performance_counter_frequency(), 1'000'000'000);
+  EXPECT_FALSE(windows_8_or_later());
+  EXPECT_FALSE(system_time_increment().has_value());
+  ASSERT_TRUE(current_timer_resolution().has_value());
+  // The kernel tick lies between 100 Hz and 1000 Hz.
+  const std::int64_t rate = CoarseTimer().underlying_frequency;
+  EXPECT_GE(rate, 100);
+  EXPECT_LE(rate, 1000);
+  EXPECT_TRUE(is_hwbot_compliant(FastTimer()));  // the rule is about Windows
+}
+
+TEST(LinuxBackend, TreeHoldsExactlyTheAllowedCpus) {
+  std::vector<int> in_tree;
+  for (const NumaNode& n : build_topology().numa_nodes)
+    for (const LastLevelCache& c : n.llcs)
+      for (const Core& core : c.cores)
+        for (const LogicalProcessor& lp : core.logicals) {
+          in_tree.push_back(static_cast<int>(lp.group) * 64 + static_cast<int>(lp.os_index));
+        }
+  std::sort(in_tree.begin(), in_tree.end());
+  EXPECT_EQ(in_tree, allowed_cpus());
+}
+
+TEST(LinuxBackend, PlanEntriesBindTheThreadToTheirProcessor) {
+  const Topology t = build_topology();
+  ThreadingManager manager;
+  manager.plan = build_numa_plan(t);
+  ASSERT_FALSE(manager.plan.empty());
+  manager.thread_count = static_cast<std::uint32_t>(manager.plan.size()) + 4;
+  for (std::uint32_t k = 0; k < manager.plan.size(); ++k) {
+    int ran_on = -1;
+    std::thread worker([&] {
+      manager.place_current_thread(k);
+      ran_on = sched_getcpu();
+    });
+    worker.join();
+    const LogicalProcessor& lp = manager.plan[k];
+    EXPECT_EQ(ran_on, static_cast<int>(lp.group) * 64 + static_cast<int>(lp.os_index));
+  }
+}
+
+TEST(LinuxBackend, ThreadsBeyondThePlanStayUnbound) {
+  ThreadingManager manager;
+  manager.plan = build_phte_plan(build_topology());
+  manager.thread_count = static_cast<std::uint32_t>(manager.plan.size()) + 4;
+  std::vector<int> before, after;
+  std::thread worker([&] {
+    before = allowed_cpus();
+    for (std::uint32_t k = manager.plan.size(); k < manager.thread_count; ++k) {
+      manager.place_current_thread(k);
+    }
+    after = allowed_cpus();
+  });
+  worker.join();
+  EXPECT_EQ(after, before);
+}
+
+TEST(LinuxBackend, RefusedBindingLeavesTheThreadWhereItWas) {
+  std::vector<int> before, after;
+  bool bound = true;
+  std::thread worker([&] {
+    before = allowed_cpus();
+    bound = bind_current_thread(1000, 63);  // processor 64063 does not exist
+    after = allowed_cpus();
+  });
+  worker.join();
+  EXPECT_FALSE(bound);
+  EXPECT_EQ(after, before);
+}
+
+}  // namespace
+}  // namespace brisk
