@@ -17,13 +17,16 @@ namespace brisk {
 struct brisk_harness_context {
   const BenchConfig* config = nullptr;
   TopologyHolder* topology = nullptr;
+  // What a point calls to perform its run; empty means run_benchmark. Tests
+  // put a recorder here to see the settings a point would run with.
+  std::function<RunOutcome(const BenchConfig&, TopologyHolder&)> perform;
 };
 
 struct harness_run {
-  std::string label;                  // "none", a decimal number or an ISA name
-  std::uint32_t estimate_s = 0;       // expected length of one run, seconds
-  std::function<RunOutcome()> run;    // performs one benchmark run of this point
-  std::vector<RunOutcome> results;    // one entry per sub-run, filled by the runner
+  std::string label;                // "none", a decimal number or an ISA name
+  std::uint32_t estimate_s = 0;     // expected length of one run, seconds
+  std::function<RunOutcome()> run;  // performs one benchmark run of this point
+  std::vector<RunOutcome> results;  // one entry per sub-run, filled by the runner
 };
 
 }  // namespace brisk

@@ -1,0 +1,193 @@
+#include "bench/execute_run.h"
+
+#include <fmt/format.h>
+
+#include <exception>
+#include <iostream>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <stop_token>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/format.h"
+#include "bench/memory_info.h"
+#include "bench/phase_barrier.h"
+#include "bench/progress_board.h"
+#include "bench/run_worker.h"
+#include "bench/worker_context.h"
+#include "platform/cpu_features.h"
+#include "platform/cpu_info.h"
+#include "platform/timers.h"
+
+namespace brisk {
+namespace {
+
+void print_warning_box() {
+  std::cerr << "===========" << std::endl;
+  std::cerr << "  warning  " << std::endl;
+  std::cerr << "===========" << std::endl;
+}
+
+// The ISA check; false when the run is refused.
+bool check_isa(const RunParams& params, std::mutex& console_mutex) {
+  const std::optional<std::string> missing = params.seams.check_isa(params.isa);
+  if (!missing) return true;
+  std::lock_guard lock(console_mutex);
+  print_warning_box();
+  std::cerr << *missing << std::flush;  // its lines end in newlines already
+  if (params.strict_isa_check) {
+    std::cerr << "isa support check failed; aborting" << std::endl;
+    return false;
+  }
+  return true;
+}
+
+void print_banner(const RunParams& params) {
+  const std::uint32_t threads = params.threading_manager.thread_count;
+  const std::uint64_t n = params.size;
+  std::cout << fmt::format("running with {} thread{} ({})", threads, threads > 1 ? "s" : "",
+                           params.threading)
+            << std::endl;
+  std::cout << fmt::format("{} x {} x {} grid", n, n, n) << std::endl;
+  const std::uint64_t per_thread = memory_per_thread(n);
+  std::cout << format_bytes(per_thread) << " per thread" << std::endl;
+  std::cout << format_bytes(std::uint64_t{threads} * per_thread) << " total" << std::endl;
+}
+
+// Everything sized by the thread count is obtained before any thread starts,
+// so that a count no machine can hold (say 4294967295) is refused here, with
+// nothing running yet, instead of failing half-way through the launch. On
+// Linux an allocation may succeed and only fail when touched, so the sizes are
+// also held against the free physical memory.
+std::optional<std::string> reserve_run_storage(std::uint32_t thread_count, RunResult& result,
+                                               std::vector<std::thread>& threads,
+                                               ProgressBoard& board) {
+  const std::uint64_t bytes_per_thread =
+      sizeof(ThreadResult) + sizeof(std::thread) + sizeof(ProgressSlot);
+  const std::uint64_t available = available_physical_memory();
+  bool fits = available == 0 || thread_count <= available / bytes_per_thread;
+  if (fits) {
+    try {
+      result.results.reserve(thread_count);
+      threads.reserve(thread_count - 1);
+      board = ProgressBoard(thread_count);
+    } catch (const std::bad_alloc&) {
+      fits = false;
+    } catch (const std::length_error&) {
+      fits = false;
+    }
+  }
+  if (fits) return std::nullopt;
+  result.results = std::vector<ThreadResult>();
+  threads = std::vector<std::thread>();
+  board = ProgressBoard();
+  return fmt::format("cannot reserve room for the results of {} threads; aborting", thread_count);
+}
+
+// The timer checks; false when the run is refused.
+bool check_timers(const RunParams& params, const FastTimer& fast, const CoarseTimer& coarse) {
+  const std::string_view source = timer_source_name(fast.source);
+  if (!params.seams.timer_compliant(fast)) {
+    if (!params.bypass_timer_check) {
+      std::cerr << "Fast Timer is not HWBOT compliant (fast timer source: " << source
+                << "); aborting" << std::endl;
+      std::cerr << "Use --bypass-timer-check to run regardless if you are sure that this is a "
+                   "detection error in terms of your windows version, processor, or timer"
+                << std::endl;
+      return false;
+    }
+    print_warning_box();
+    std::cerr << "Fast timer is not compliant with HWBOT rules (fast timer source: " << source
+              << ")" << std::endl;
+    std::cerr << "Check that this is a detection error in terms of your windows version, "
+                 "processor, or timer before submitting"
+              << std::endl;
+  }
+  const std::int64_t horizon = static_cast<std::int64_t>(params.duration) + 2;
+  if (will_overflow(fast, FastTimer::now(), horizon)) {
+    std::cerr << "fast timer will overflow during the run; aborting" << std::endl;
+    return false;
+  }
+  if (will_overflow(coarse, CoarseTimer::now(), horizon)) {
+    std::cerr << "coarse timer will overflow during the run; aborting" << std::endl;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+RunResult execute_run(const RunParams& params) {
+  const std::uint32_t thread_count = params.threading_manager.thread_count;
+  RunResult result;
+  result.thread_count = thread_count;
+  result.workload = params.workload;
+  result.isa = params.isa;
+  std::mutex console_mutex;
+  std::mutex results_mutex;
+  std::stop_source stop_source;
+  ProgressBoard progress;
+  std::vector<std::thread> threads;
+
+  std::cout << read_brand_string() << std::endl;
+  std::cout << feature_list() << std::endl;
+  if (!check_isa(params, console_mutex)) return result;
+  print_banner(params);
+  if (thread_count == 0) {
+    std::cerr << "a run needs at least one thread; aborting" << std::endl;
+    return result;
+  }
+  if (const std::optional<std::string> failure =
+          reserve_run_storage(thread_count, result, threads, progress)) {
+    std::cerr << *failure << std::endl;
+    return result;
+  }
+  PhaseBarrier phase_barrier(thread_count, [&stop_source] { return stop_source.stop_requested(); });
+
+  const FastTimer fast;
+  const CoarseTimer coarse;
+  std::cout << fmt::format("Fast Timer Frequency: {} ({})",
+                           format_si(static_cast<std::uint64_t>(display_frequency(fast)), "Hz"),
+                           timer_source_name(fast.source))
+            << std::endl;
+  std::cout << "Coarse Timer Frequency: "
+            << format_si(static_cast<std::uint64_t>(display_frequency(coarse)), "Hz") << std::endl;
+  if (!check_timers(params, fast, coarse)) return result;
+
+  const auto context = [&](std::uint32_t index) {
+    return WorkerContext{index,       params,   result, console_mutex, results_mutex, phase_barrier,
+                         stop_source, progress, fast,   coarse,        index == 0};
+  };
+  // Once a stop has been requested the run is lost; the threads not started
+  // yet (worker 0 included) are never started, and the barrier stops
+  // expecting them so the started ones are released.
+  for (std::uint32_t index = 1; index < thread_count && !stop_source.stop_requested(); ++index) {
+    try {
+      threads.push_back(params.seams.start_thread(context(index)));
+    } catch (const std::exception& error) {
+      {
+        std::lock_guard lock(console_mutex);
+        std::cerr << fmt::format("could not start benchmark thread {} ({}); aborting", index,
+                                 error.what())
+                  << std::endl;
+      }
+      stop_source.request_stop();
+    }
+  }
+  if (threads.size() + 1 == thread_count) {
+    run_worker(context(0));
+  } else {
+    // Stop first, then drop: whoever is released must see the stop.
+    stop_source.request_stop();
+    phase_barrier.drop(thread_count - static_cast<std::uint32_t>(threads.size()));
+  }
+  for (std::thread& thread : threads) thread.join();
+  result.aborted = stop_source.stop_requested();
+  return result;
+}
+
+}  // namespace brisk

@@ -1,0 +1,46 @@
+#include "bench/run_benchmark.h"
+
+#include <utility>
+
+#include "bench/aggregate_results.h"
+#include "bench/execute_run.h"
+#include "bench/field_allocator.h"
+#include "bench/memory_info.h"
+#include "bench/run_params.h"
+#include "bench/thread_count.h"
+#include "platform/threading.h"
+
+namespace brisk {
+
+RunOutcome run_benchmark(BenchConfig config, TopologyHolder& topology) {
+  return run_benchmark(std::move(config), topology, default_run_seams());
+}
+
+RunOutcome run_benchmark(BenchConfig config, TopologyHolder& topology, const RunSeams& seams) {
+  ThreadingManager manager;
+  manager.thread_count =
+      config.numthreads != 0 ? config.numthreads : automatic_thread_count(config.size, topology);
+  if (config.threading == "numa") {
+    manager.plan = build_numa_plan(topology.get());
+  } else if (config.threading == "phte") {
+    manager.plan = build_phte_plan(topology.get());
+  }
+
+  const FieldAllocator allocator{config.large_pages};
+  // The first call in the process sets up large pages; later ones only read.
+  (void)large_page_size();
+
+  const RunParams params{allocator,
+                         manager,
+                         config.workload,
+                         config.isa,
+                         config.strict_isa_check,
+                         clamp_duration(config.duration),
+                         config.size,
+                         config.bypass_timer_check,
+                         config.threading,
+                         seams};
+  return aggregate_results(execute_run(params));
+}
+
+}  // namespace brisk

@@ -1,0 +1,23 @@
+// Everything the workers of one run produced, as the aggregation reads it.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "bench/thread_result.h"
+
+namespace brisk {
+
+struct RunResult {
+  bool aborted = false;            // a worker requested a stop; false after a refusal
+  std::uint32_t thread_count = 0;  // benchmark threads of the run
+  // One entry per thread that finished, in finishing order. Room for
+  // thread_count entries is reserved before any thread starts, so appending
+  // never reallocates while others read the vector's size.
+  std::vector<ThreadResult> results;
+  std::string_view workload;  // names for the verdict line
+  std::string_view isa;
+};
+
+}  // namespace brisk

@@ -1,0 +1,181 @@
+#include "bench/run_worker.h"
+
+#include <fmt/format.h>
+
+#include <iostream>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+
+#include "bench/progress_line.h"
+#include "solver/field_config.h"
+#include "solver/workload.h"
+
+namespace brisk {
+namespace {
+
+constexpr double kLatticeSpacing = 0.01;
+
+void print_line(WorkerContext& ctx, std::ostream& stream, const std::string& line) {
+  std::lock_guard lock(ctx.console_mutex);
+  stream << line << std::endl;
+}
+
+// A failure before or at a meeting point: report, request the stop, then
+// arrive exactly once so the threads waiting there are released and see it.
+void fail_and_meet(WorkerContext& ctx, const std::string& first, const std::string* second) {
+  {
+    std::lock_guard lock(ctx.console_mutex);
+    std::cerr << first << std::endl;
+    if (second != nullptr) std::cerr << *second << std::endl;
+  }
+  ctx.stop_source.request_stop();
+  (void)ctx.phase_barrier.arrive_and_wait();
+}
+
+// A failure after the last meeting point: nobody waits for us any more.
+void fail(WorkerContext& ctx, const std::string& text) {
+  std::lock_guard lock(ctx.console_mutex);
+  std::cerr << text << std::endl;
+  ctx.stop_source.request_stop();
+}
+
+// True when the run goes on after this meeting point. The barrier's verdict
+// (was a stop requested when the meeting completed?) is the same for every
+// thread, so either all leave here or all go on to the next meeting.
+bool meet(WorkerContext& ctx) { return !ctx.phase_barrier.arrive_and_wait(); }
+
+std::unique_ptr<Workload> build_workload(const WorkerContext& ctx) {
+  try {
+    return ctx.params.seams.make_workload(ctx.params.workload, ctx.params.isa, ctx.thread_index);
+  } catch (const std::bad_alloc&) {
+    return nullptr;  // reported like any workload that could not be built
+  }
+}
+
+struct LoopEnd {
+  bool completed = false;  // false: the thread leaves without a result
+  std::uint64_t iterations = 0;
+  std::int64_t coarse_start = 0;
+  std::int64_t fast_start = 0;
+};
+
+// Steps until the coarse timer shows the duration. No lock but the reporter's
+// console lock, no fast-timer reading and no allocation in here.
+LoopEnd timed_loop(WorkerContext& ctx, Workload& workload) {
+  const RunParams& params = ctx.params;
+  ProgressSlot& slot = ctx.progress.slot(ctx.thread_index);
+  const std::uint64_t updates_per_step = workload.updates_per_step();
+  const std::int64_t target_ms = static_cast<std::int64_t>(params.duration) * 1000;
+  LoopEnd end;
+  std::uint64_t i = 0;
+  std::int64_t elapsed_ms = 0;
+  // Coarse first at the start, fast first at the end: the fast span lies
+  // inside the coarse one.
+  end.coarse_start = CoarseTimer::now();
+  end.fast_start = FastTimer::now();
+  do {
+    if (ctx.reporter) {
+      std::lock_guard lock(ctx.console_mutex);
+      print_progress(elapsed_ms / 1000, params.duration, ctx.progress);
+    }
+    std::optional<std::string> failure = workload.apply_source(i);
+    if (!failure) failure = workload.step();
+    if (!failure) failure = workload.verify_step(i);
+    if (failure) {
+      fail(ctx, *failure);
+      return end;
+    }
+    if (ctx.stop_source.stop_requested()) return end;
+    ++i;
+    elapsed_ms = elapsed_milliseconds(ctx.coarse_timer, end.coarse_start, CoarseTimer::now());
+    if (elapsed_ms > 0) {
+      const double updates = static_cast<double>(updates_per_step * i);
+      slot.mgups.store(updates / (static_cast<double>(elapsed_ms) * 1000.0),
+                       std::memory_order_relaxed);
+    }
+    slot.iterations.store(i, std::memory_order_relaxed);
+  } while (elapsed_ms < target_ms);
+  end.completed = true;
+  end.iterations = i;
+  return end;
+}
+
+}  // namespace
+
+void run_worker(WorkerContext ctx) {
+  const RunParams& params = ctx.params;
+  params.threading_manager.place_current_thread(ctx.thread_index);
+  if (ctx.reporter) {
+    print_line(ctx, std::cout,
+               std::string("allocating fields.... ") +
+                   (params.allocator.large_pages ? "(large pages)" : ""));
+  }
+  const std::int64_t t0 = FastTimer::now();
+
+  std::unique_ptr<Workload> workload = build_workload(ctx);
+  if (!workload) {
+    fail_and_meet(ctx,
+                  fmt::format("could not initalize workload {} in thread {}", params.workload,
+                              ctx.thread_index),
+                  nullptr);
+    return;
+  }
+  if (std::optional<std::string> failure =
+          workload->allocate_fields(FieldConfig{params.allocator, params.size, kLatticeSpacing})) {
+    fail_and_meet(ctx, fmt::format("field allocation failed in thread {}", ctx.thread_index),
+                  &*failure);
+    return;
+  }
+  if (!meet(ctx)) return;
+
+  if (ctx.reporter) print_line(ctx, std::cout, "initalizing fields...");
+  if (std::optional<std::string> failure = workload->init_fields()) {
+    fail_and_meet(ctx, fmt::format("failed to initalize field in thread {}", ctx.thread_index),
+                  &*failure);
+    return;
+  }
+  if (!meet(ctx)) return;
+
+  // Spans the reporter's own set-up and both waits, so it ends when the
+  // slowest thread has initialised its fields.
+  const std::int64_t t1 = FastTimer::now();
+  if (ctx.reporter) {
+    print_line(
+        ctx, std::cout,
+        fmt::format("initialization took {}ms", elapsed_milliseconds(ctx.fast_timer, t0, t1)));
+  }
+  (void)ctx.phase_barrier.arrive_and_wait();
+  if (ctx.reporter) print_line(ctx, std::cout, "starting bench..");
+
+  const LoopEnd loop = timed_loop(ctx, *workload);
+  if (!loop.completed) return;
+  const std::int64_t fast_end = FastTimer::now();
+  const std::int64_t coarse_end = CoarseTimer::now();
+
+  if (ctx.reporter) {
+    {
+      std::lock_guard lock(ctx.console_mutex);
+      print_progress(elapsed_seconds(ctx.fast_timer, loop.fast_start, fast_end), params.duration,
+                     ctx.progress);
+      std::cout << std::endl;
+    }
+    print_line(ctx, std::cout, "validating result..");
+  }
+  if (std::optional<std::string> failure = workload->validate_result(loop.iterations)) {
+    fail(ctx, *failure);
+    return;
+  }
+
+  ThreadResult result;
+  result.thread_index = ctx.thread_index;
+  result.coarse_ms = elapsed_milliseconds(ctx.coarse_timer, loop.coarse_start, coarse_end);
+  result.fast_us = elapsed_microseconds(ctx.fast_timer, loop.fast_start, fast_end);
+  result.iterations = loop.iterations;
+  result.updates = workload->updates_per_step() * loop.iterations;
+  std::lock_guard lock(ctx.results_mutex);
+  ctx.result.results.push_back(result);
+}
+
+}  // namespace brisk

@@ -1,0 +1,129 @@
+#include "harness/harness_sweep.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <chrono>
+#include <iostream>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "app/format.h"
+#include "bench/memory_info.h"
+
+namespace brisk {
+namespace {
+
+constexpr std::size_t kMinLabelWidth = 8;
+
+// Room for every outcome is reserved before the first run, so a sub-run count
+// no machine can hold (say 4294967295) is refused up front instead of ending
+// in an allocation failure after hours of runs. The list is filled one entry
+// per finished run, so nothing is written ahead. On Linux a reservation may
+// succeed and only fail when touched, so it is also held against free memory.
+bool reserve_results(harness_settings& settings) {
+  const std::uint64_t total = std::uint64_t{settings.sub_runs} * settings.runs.size();
+  const std::uint64_t available = available_physical_memory();
+  bool fits = available == 0 || total <= available / sizeof(RunOutcome);
+  try {
+    for (harness_run& point : settings.runs) {
+      if (!fits) break;
+      point.results.clear();
+      point.results.reserve(settings.sub_runs);
+    }
+  } catch (const std::bad_alloc&) {
+    fits = false;
+  } catch (const std::length_error&) {
+    fits = false;
+  }
+  if (fits) return true;
+  for (harness_run& point : settings.runs) point.results = {};
+  std::cerr << fmt::format(
+                   "cannot keep the results of {} harness runs ({} points x {} sub-runs); "
+                   "nothing is run",
+                   total, settings.runs.size(), settings.sub_runs)
+            << std::endl;
+  return false;
+}
+
+std::string score_cell(const RunOutcome& outcome) {
+  return outcome.valid ? fmt::format("{:.2f}", outcome.score) : std::string("---");
+}
+
+std::string statistics_cells(const harness_run& point) {
+  std::uint64_t n = 0;
+  double sum = 0.0;
+  double max = 0.0;
+  double min = 1e20;
+  for (const RunOutcome& outcome : point.results) {
+    if (!outcome.valid) continue;
+    ++n;
+    sum += outcome.score;
+    max = std::max(max, outcome.score);
+    min = std::min(min, outcome.score);
+  }
+  const std::string average =
+      sum >= 1e-10 ? fmt::format("{:.2f}", sum / static_cast<double>(n)) : std::string("---");
+  const std::string spread =
+      max >= 1e-10 ? fmt::format("{:.2f}%", (max / min - 1.0) * 100.0) : std::string("---");
+  return fmt::format(" | {:>8} | {:>8}", average, spread);
+}
+
+}  // namespace
+
+std::uint64_t estimate_total_seconds(const harness_settings& settings) {
+  std::uint64_t seconds = std::uint64_t{settings.runs.size()} * settings.pause_ms / 1000;
+  for (const harness_run& point : settings.runs) {
+    seconds += std::uint64_t{settings.sub_runs} * point.estimate_s;
+  }
+  return seconds;
+}
+
+void print_results_table(const harness_settings& settings, std::ostream& out) {
+  std::size_t width = std::max(kMinLabelWidth, settings.var.size());
+  for (const harness_run& point : settings.runs) width = std::max(width, point.label.size());
+
+  out << std::endl;
+  out << "!!HARNESS!!" << std::endl;
+  out << "=====" << settings.var << " results=====" << std::endl;
+  std::string header = fmt::format(" {:<{}} |", settings.var, width);
+  for (std::uint64_t j = 1; j <= settings.sub_runs; ++j) {
+    header += fmt::format(" {:>8}", fmt::format("run {}", j));
+  }
+  header += fmt::format(" | {:>8} | {:>8}", "avg", "max/min");
+  out << header << std::endl;
+  out << std::string(width + 25 + 9 * std::size_t{settings.sub_runs}, '=') << std::endl;
+  for (const harness_run& point : settings.runs) {
+    std::string row = fmt::format(" {:<{}} |", point.label, width);
+    for (const RunOutcome& outcome : point.results)
+      row += fmt::format(" {:>8}", score_cell(outcome));
+    row += statistics_cells(point);
+    out << row << std::endl;
+  }
+}
+
+void perform_sweep(harness_settings& settings) {
+  std::cout << "!!HARNESS!! run values:" << std::endl;
+  for (const harness_run& point : settings.runs) std::cout << point.label << std::endl;
+  std::cout << "!!HARNESS!! estimated total time = "
+            << format_duration(estimate_total_seconds(settings)) << std::endl;
+  if (!reserve_results(settings)) return;
+
+  const std::uint64_t total = std::uint64_t{settings.runs.size()} * settings.sub_runs;
+  std::uint64_t k = 0;
+  for (harness_run& point : settings.runs) {
+    for (std::uint32_t i = 0; i < settings.sub_runs; ++i) {
+      std::cout << std::endl;
+      std::cout << fmt::format("!!HARNESS!! run {}/{}", k + 1, total) << std::endl;
+      std::cout << std::endl;
+      point.results.push_back(point.run());
+      std::this_thread::sleep_for(std::chrono::milliseconds(settings.pause_ms));
+      ++k;
+    }
+  }
+  print_results_table(settings, std::cout);
+}
+
+}  // namespace brisk

@@ -1,0 +1,137 @@
+#include "bench/run_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "bench/run_fixture.h"
+
+namespace brisk {
+namespace {
+
+using test::contains;
+using test::FailAt;
+using test::failure_text;
+
+// Positions of `parts` in `text`, which must appear in this order.
+void expect_in_order(const std::string& text, const std::vector<std::string>& parts) {
+  std::size_t at = 0;
+  for (const std::string& part : parts) {
+    const std::size_t found = text.find(part, at);
+    ASSERT_NE(found, std::string::npos) << "missing or out of order: " << part << "\nafter:\n"
+                                        << text.substr(at > 300 ? at - 300 : 0, 600);
+    at = found + part.size();
+  }
+}
+
+TEST(RunWorker, FourThreadsRunTheWholeProtocolAndAllProduceResults) {
+  const test::RunRecord run = test::perform_run(4, {});
+  EXPECT_TRUE(run.outcome.valid) << run.err;
+  EXPECT_FALSE(run.result.aborted);
+  ASSERT_EQ(run.result.results.size(), 4u);
+  std::vector<bool> seen(4, false);
+  for (const ThreadResult& thread : run.result.results) {
+    ASSERT_LT(thread.thread_index, 4u);
+    seen[thread.thread_index] = true;
+    EXPECT_GT(thread.iterations, 0u);
+    EXPECT_EQ(thread.updates, thread.iterations * 1000);
+    EXPECT_GE(thread.coarse_ms, 1000);  // the loop ends on the coarse timer
+    EXPECT_LE(thread.fast_us / 1000, thread.coarse_ms + 31);
+  }
+  EXPECT_EQ(seen, std::vector<bool>(4, true));
+  EXPECT_EQ(run.made, 4);
+  EXPECT_EQ(run.destroyed, 4);
+  expect_in_order(
+      run.out, {"running with 4 threads (os)\n", "64 x 64 x 64 grid\n", "17.55 MiB per thread\n",
+                "70.19 MiB total\n", "Fast Timer Frequency: ", "Coarse Timer Frequency: ",
+                "allocating fields.... \n", "initalizing fields...\n", "initialization took ",
+                "ms\n", "starting bench..\n", "\rbenchmarking... 0/1s ", " iterations",
+                // the last line shows the fast timer's whole seconds
+                " iterations\n", "validating result..\n", "thread  grid updates", "  valid result ",
+                "final score: "});
+  EXPECT_EQ(run.err, "");
+}
+
+TEST(RunWorker, OneThreadRunNeedsNoOtherThread) {
+  test::RunRecord run = test::perform_run(1, {}, [](RunSeams& seams) {
+    seams.start_thread = [](const WorkerContext&) -> std::thread {
+      ADD_FAILURE() << "a one-thread run started a thread";
+      return {};
+    };
+  });
+  EXPECT_TRUE(run.outcome.valid) << run.err;
+  EXPECT_TRUE(contains(run.out, "running with 1 thread (os)\n"));
+}
+
+class WorkerFailure : public ::testing::TestWithParam<std::tuple<FailAt, std::uint32_t>> {};
+
+TEST_P(WorkerFailure, StopsTheRunJoinsEveryThreadAndReportsIt) {
+  const auto [where, thread] = GetParam();
+  const test::RunRecord run = test::perform_run(4, {where, thread, 2});
+  EXPECT_FALSE(run.outcome.valid);
+  EXPECT_TRUE(run.result.aborted);
+  EXPECT_EQ(run.made, run.destroyed) << "a workload outlived the run";
+  EXPECT_EQ(run.made, where == FailAt::make ? 3 : 4);
+  for (const ThreadResult& result : run.result.results) EXPECT_NE(result.thread_index, thread);
+  EXPECT_TRUE(run.err.ends_with(test::kInvalidBox)) << run.err;
+
+  const std::string text = failure_text(where, thread);
+  switch (where) {
+    case FailAt::make:
+      EXPECT_TRUE(contains(
+          run.err, "could not initalize workload test in thread " + std::to_string(thread) + "\n"))
+          << run.err;
+      break;
+    case FailAt::allocate:
+      EXPECT_TRUE(contains(run.err, "field allocation failed in thread " + std::to_string(thread) +
+                                        "\n" + text + "\n"))
+          << run.err;
+      break;
+    case FailAt::init:
+      EXPECT_TRUE(contains(run.err, "failed to initalize field in thread " +
+                                        std::to_string(thread) + "\n" + text + "\n"))
+          << run.err;
+      break;
+    default:
+      EXPECT_TRUE(contains(run.err, text + "\n")) << run.err;
+  }
+  // How far the reporter got before it saw the stop.
+  const bool before_meeting_one = where == FailAt::make || where == FailAt::allocate;
+  EXPECT_EQ(contains(run.out, "initalizing fields..."), !before_meeting_one) << run.out;
+  EXPECT_EQ(contains(run.out, "initialization took"), !before_meeting_one && where != FailAt::init);
+  if (where == FailAt::validate) {
+    // The failing thread has finished its loop; others may still be in
+    // theirs and leave at their next check.
+    if (thread == 0) EXPECT_TRUE(contains(run.out, "validating result.."));
+  } else {
+    EXPECT_TRUE(run.result.results.empty());
+  }
+  // A reporter that fails in its loop leaves its progress line unfinished and
+  // the failure text follows right behind it.
+  if (thread == 0 &&
+      (where == FailAt::apply_source || where == FailAt::step || where == FailAt::verify)) {
+    EXPECT_TRUE(contains(run.all, " iterations" + text + "\n")) << run.all;
+    EXPECT_FALSE(contains(run.out, "validating result.."));
+  }
+}
+
+std::string failure_case_name(
+    const ::testing::TestParamInfo<std::tuple<FailAt, std::uint32_t>>& info) {
+  static const char* const names[] = {"Nowhere",     "Make", "Allocate", "Init",
+                                      "ApplySource", "Step", "Verify",   "Validate"};
+  return std::string(names[static_cast<int>(std::get<0>(info.param))]) + "InThread" +
+         std::to_string(std::get<1>(info.param));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllPlaces, WorkerFailure,
+                         ::testing::Combine(::testing::Values(FailAt::make, FailAt::allocate,
+                                                              FailAt::init, FailAt::apply_source,
+                                                              FailAt::step, FailAt::verify,
+                                                              FailAt::validate),
+                                            ::testing::Values(0u, 3u)),
+                         failure_case_name);
+
+}  // namespace
+}  // namespace brisk

@@ -1,0 +1,264 @@
+#include "harness/harness_sweep.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench/console_capture.h"
+#include "harness/harness_runner.h"
+
+namespace brisk {
+namespace {
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+// A point whose runs return `outcomes` one after another.
+harness_run fake_point(std::string label, std::uint32_t estimate, std::vector<RunOutcome> outcomes,
+                       int* calls) {
+  harness_run point;
+  point.label = std::move(label);
+  point.estimate_s = estimate;
+  point.run = [outcomes, calls]() {
+    const RunOutcome outcome = outcomes[static_cast<std::size_t>(*calls) % outcomes.size()];
+    ++*calls;
+    return outcome;
+  };
+  return point;
+}
+
+RunOutcome valid(double score) { return RunOutcome{score, true}; }
+RunOutcome invalid() { return RunOutcome{123.0, false}; }
+
+TEST(HarnessSweep, DefaultSweepAnnouncesRunsAndTabulates) {
+  harness_settings settings;
+  int calls = 0;
+  settings.runs.push_back(
+      fake_point("none", 30, {valid(1234.56), valid(1230.0), valid(1240.0)}, &calls));
+  test::ConsoleCapture console;
+  perform_sweep(settings);
+  EXPECT_EQ(calls, 3);
+  const std::vector<std::string> expected = {
+      "!!HARNESS!! run values:",
+      "none",
+      "!!HARNESS!! estimated total time = 1m 30s",
+      "",
+      "!!HARNESS!! run 1/3",
+      "",
+      "",
+      "!!HARNESS!! run 2/3",
+      "",
+      "",
+      "!!HARNESS!! run 3/3",
+      "",
+      "",
+      "!!HARNESS!!",
+      "=====none results=====",
+      " none     |    run 1    run 2    run 3 |      avg |  max/min",
+      std::string(60, '='),
+      " none     |  1234.56  1230.00  1240.00 |  1234.85 |    0.81%",
+  };
+  EXPECT_EQ(lines(console.out()), expected);
+  EXPECT_EQ(console.err(), "");
+  ASSERT_EQ(settings.runs[0].results.size(), 3u);
+  EXPECT_EQ(settings.runs[0].results[1].score, 1230.0);
+}
+
+std::vector<std::string> table(harness_settings& settings) {
+  std::ostringstream out;
+  print_results_table(settings, out);
+  std::vector<std::string> all = lines(out.str());
+  return std::vector<std::string>(all.begin() + 3, all.end());  // from the header on
+}
+
+TEST(HarnessSweep, InvalidSubRunsShowDashesAndStayOutOfTheStatistics) {
+  harness_settings settings;
+  settings.runs.push_back(fake_point("none", 30, {}, nullptr));
+  settings.runs[0].results = {valid(1234.56), invalid(), valid(1240.0)};
+  settings.runs.push_back(fake_point("lost", 30, {}, nullptr));
+  settings.runs[1].results = {invalid(), invalid(), invalid()};
+  settings.runs.push_back(fake_point("once", 30, {}, nullptr));
+  settings.runs[2].results = {invalid(), valid(99.5), invalid()};
+  const std::vector<std::string> rows = table(settings);
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[2], " none     |  1234.56      ---  1240.00 |  1237.28 |    0.44%");
+  EXPECT_EQ(rows[3], " lost     |      ---      ---      --- |      --- |      ---");
+  EXPECT_EQ(rows[4], " once     |      ---    99.50      --- |    99.50 |    0.00%");
+}
+
+TEST(HarnessSweep, LongLabelsAndVariableNamesWidenTheFirstColumn) {
+  harness_settings settings;
+  settings.var = "duration";
+  settings.sub_runs = 1;
+  settings.runs.push_back(fake_point("a-very-long-label", 1, {}, nullptr));
+  settings.runs[0].results = {valid(5.0)};
+  settings.runs.push_back(fake_point("7", 1, {}, nullptr));
+  settings.runs[1].results = {valid(123456.789)};
+  const std::vector<std::string> rows = table(settings);
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0], " duration          |    run 1 |      avg |  max/min");
+  EXPECT_EQ(rows[1], std::string(17 + 25 + 9, '='));
+  EXPECT_EQ(rows[1].size(), rows[0].size());
+  EXPECT_EQ(rows[2], " a-very-long-label |     5.00 |     5.00 |    0.00%");
+  // A six-digit score overflows its cell; the row gets longer than the separator.
+  EXPECT_EQ(rows[3], " 7                 | 123456.79 | 123456.79 |    0.00%");
+
+  settings.var = "threads-and-more";
+  EXPECT_EQ(table(settings)[0], " threads-and-more  |    run 1 |      avg |  max/min");
+}
+
+TEST(HarnessSweep, OneSubRunMakesA42ColumnSeparator) {
+  harness_settings settings;
+  settings.sub_runs = 1;
+  int calls = 0;
+  settings.runs.push_back(fake_point("none", 30, {valid(10.0)}, &calls));
+  test::ConsoleCapture console;
+  perform_sweep(settings);
+  EXPECT_EQ(calls, 1);
+  const std::vector<std::string> out = lines(console.out());
+  EXPECT_EQ(out[2], "!!HARNESS!! estimated total time = 30s");
+  EXPECT_EQ(out[4], "!!HARNESS!! run 1/1");
+  EXPECT_EQ(out[out.size() - 2], std::string(42, '='));
+}
+
+TEST(HarnessSweep, ZeroSubRunsRunsNothing) {
+  harness_settings settings;
+  settings.sub_runs = 0;
+  int calls = 0;
+  settings.runs.push_back(fake_point("none", 30, {valid(10.0)}, &calls));
+  test::ConsoleCapture console;
+  perform_sweep(settings);
+  EXPECT_EQ(calls, 0);
+  const std::vector<std::string> expected = {
+      "!!HARNESS!! run values:",
+      "none",
+      "!!HARNESS!! estimated total time = 0s",
+      "",
+      "!!HARNESS!!",
+      "=====none results=====",
+      " none     | |      avg |  max/min",
+      std::string(33, '='),
+      " none     | |      --- |      ---",
+  };
+  EXPECT_EQ(lines(console.out()), expected);
+}
+
+TEST(HarnessSweep, EstimateCountsPausesAndEverySubRun) {
+  harness_settings settings;
+  settings.sub_runs = 2;
+  settings.runs.push_back(fake_point("64", 31, {}, nullptr));
+  settings.runs.push_back(fake_point("128", 31, {}, nullptr));
+  EXPECT_EQ(estimate_total_seconds(settings), 124u);
+  settings.pause_ms = 1500;  // 2 points x 1.5 s of pauses
+  EXPECT_EQ(estimate_total_seconds(settings), 127u);
+  // Wide enough not to wrap at 32 bits.
+  settings.pause_ms = 1;
+  settings.sub_runs = std::numeric_limits<std::uint32_t>::max();
+  EXPECT_EQ(estimate_total_seconds(settings), 2ull * 31 * 4294967295ull);
+}
+
+TEST(HarnessSweep, SubRunCountNoMachineCanHoldIsRefusedBeforeAnyRun) {
+  harness_settings settings;
+  settings.sub_runs = std::numeric_limits<std::uint32_t>::max();
+  int calls = 0;
+  settings.runs.push_back(fake_point("none", 30, {valid(1.0)}, &calls));
+  test::ConsoleCapture console;
+  perform_sweep(settings);
+  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(console.err(),
+            "cannot keep the results of 4294967295 harness runs (1 points x 4294967295 "
+            "sub-runs); nothing is run\n");
+  EXPECT_EQ(lines(console.out()).back(), "!!HARNESS!! estimated total time = 35791394h 7m 30s");
+}
+
+// run_harness: generator choice and its failures.
+class RunHarness : public ::testing::Test {
+ protected:
+  RunHarness() {
+    context_.config = &config_;
+    context_.topology = &topology_;
+    context_.perform = [this](const BenchConfig& config, TopologyHolder&) {
+      performed_.push_back(config);
+      return RunOutcome{static_cast<double>(config.size), true};
+    };
+  }
+  BenchConfig config_;
+  TopologyHolder topology_{Topology{}};
+  brisk_harness_context context_;
+  std::vector<BenchConfig> performed_;
+};
+
+TEST_F(RunHarness, SweepsTheChosenVariable) {
+  harness_settings settings;
+  settings.var = "size";
+  settings.option_string = "64,128";
+  settings.sub_runs = 2;
+  test::ConsoleCapture console;
+  run_harness(settings, context_);
+  ASSERT_EQ(performed_.size(), 4u);
+  EXPECT_EQ(performed_[0].size, 64u);
+  EXPECT_EQ(performed_[3].size, 128u);
+  const std::string out = console.out();
+  EXPECT_NE(out.find("!!HARNESS!! estimated total time = 2m 4s\n"), std::string::npos);
+  EXPECT_NE(out.find("!!HARNESS!! run 4/4\n"), std::string::npos);
+  EXPECT_NE(out.find("=====size results=====\n"), std::string::npos);
+  EXPECT_NE(out.find(" 128      |   128.00   128.00 |   128.00 |    0.00%\n"), std::string::npos);
+  EXPECT_EQ(settings.runs.size(), 2u);
+}
+
+TEST_F(RunHarness, UnknownVariableRunsNothing) {
+  harness_settings settings;
+  settings.var = "Size";
+  test::ConsoleCapture console;
+  run_harness(settings, context_);
+  EXPECT_TRUE(performed_.empty());
+  EXPECT_EQ(console.out(), "");
+  EXPECT_EQ(console.err(), "unknown var Size\n");
+}
+
+TEST_F(RunHarness, UnusableOptionStringRunsNothing) {
+  harness_settings settings;
+  settings.var = "isa";
+  settings.option_string = "xyz";
+  test::ConsoleCapture console;
+  run_harness(settings, context_);
+  EXPECT_TRUE(performed_.empty());
+  EXPECT_EQ(console.out(), "");
+  EXPECT_EQ(console.err(), "couldn't generate runs for harness for isa\txyz\n");
+}
+
+TEST_F(RunHarness, ThreadsOnASingleCoreMachineHaveNoPoints) {
+  Topology one_core;
+  one_core.numa_nodes.resize(1);
+  one_core.numa_nodes[0].llcs.resize(1);
+  one_core.numa_nodes[0].llcs[0].cores.resize(1);
+  one_core.numa_nodes[0].llcs[0].cores[0].logicals.resize(1);
+  one_core.perf_level_count = 1;
+  topology_ = TopologyHolder(one_core);
+  ASSERT_EQ(topology_.get().core_count(), 1u);
+  harness_settings settings;
+  settings.var = "threads";
+  test::ConsoleCapture console;
+  run_harness(settings, context_);
+  EXPECT_TRUE(performed_.empty());
+  const std::vector<std::string> expected = {
+      "!!HARNESS!! run values:",
+      "!!HARNESS!! estimated total time = 0s",
+      "",
+      "!!HARNESS!!",
+      "=====threads results=====",
+      " threads  |    run 1    run 2    run 3 |      avg |  max/min",
+      std::string(60, '='),
+  };
+  EXPECT_EQ(lines(console.out()), expected);
+}
+
+}  // namespace
+}  // namespace brisk
