@@ -104,7 +104,9 @@ TEST_P(WorkerFailure, StopsTheRunJoinsEveryThreadAndReportsIt) {
   if (where == FailAt::validate) {
     // The failing thread has finished its loop; others may still be in
     // theirs and leave at their next check.
-    if (thread == 0) EXPECT_TRUE(contains(run.out, "validating result.."));
+    if (thread == 0) {
+      EXPECT_TRUE(contains(run.out, "validating result.."));
+    }
   } else {
     EXPECT_TRUE(run.result.results.empty());
   }
