@@ -42,26 +42,6 @@ TEST(FishFramesTest, SizesOfEveryFrame) {
   }
 }
 
-TEST(FishFramesTest, EyeAndTailLinesByteForByte) {
-  const auto& frames = fish_frames();
-  // The eye is U+00A9 in UTF-8; the dots are U+00B7.
-  EXPECT_EQ(lines_of(frames[0])[3], "  : \xC2\xA9 ):   ...____       ':`  ");
-  EXPECT_EQ(lines_of(frames[1])[3], "  ) \xC2\xA9 ):   ...____       ':   ");
-  const std::string dots = "\xC2\xB7\xC2\xB7\xC2\xB7\xC2\xB7\xC2\xB7\xC2\xB7";
-  EXPECT_EQ(lines_of(frames[0])[4], "     `" + dots + "` \\\\  `\\      .:' ");
-  EXPECT_EQ(lines_of(frames[1])[4], "     `" + dots + "` \\\\\\ `\\     ;:   ");
-  EXPECT_EQ(lines_of(frames[0])[2],
-            "     \xC2\xB8.\xC2\xB7\xC2\xB4\xC2\xB4\xC2\xB4\xC2\xB4\xC2\xB8 ```'/''\xC2\xB7\xC2\xB4"
-            "   ``: ");
-  // Frames 1 and 3 differ only by the bubble in line 1, frames 2 and 4 by the
-  // bubble in line 2.
-  EXPECT_EQ(lines_of(frames[2])[1], " O          \xC2\xB8\xC2\xB8\xC2\xB8.:::::  .'''   ");
-  EXPECT_EQ(lines_of(frames[1])[2].substr(0, 5), "  O  ");
-  for (std::size_t i = 2; i <= 6; ++i) EXPECT_EQ(lines_of(frames[0])[i], lines_of(frames[2])[i]);
-  EXPECT_EQ(lines_of(frames[1])[1], lines_of(frames[3])[1]);
-  for (std::size_t i = 4; i <= 6; ++i) EXPECT_EQ(lines_of(frames[1])[i], lines_of(frames[3])[i]);
-}
-
 TEST(PlayFishBannerTest, SeventeenFramesThenNewline) {
   std::ostringstream out;
   int pauses = 0;

@@ -110,59 +110,6 @@ TEST(OptionsTest, ChoiceListsOfThreadingAndHarnessVariable) {
   EXPECT_EQ(d.config.size, 18446744073709551615ull);
 }
 
-TEST(HelpTest, OptionEntriesWithDefaults) {
-  Built b;
-  const auto lines = b.parser.usage_lines("brisk");
-  const std::vector<std::string> entries(lines.begin() + 4, lines.end());
-  const std::string pad(26, ' ');
-  const std::vector<std::string> expected = {
-      "  -?, -h, --help          Display usage information.",
-      "  -n, --numthreads <numthreads>",
-      pad + "Number of threads to use [default: 0]",
-      "  -d, --duration <duration>",
-      pad + "Bench duration (s) between 1-1000s [default: 30]",
-      "  -s, --size <size>       Grid size, one of [64, 128, 192, 256, 320, 384, 448, 512, 640, "
-      "768, 1024, 2048, 4096, 8192] [default: 192]",
-      "  --workload <workload>   Workload to use (results with different workloads aren't "
-      "comparable), one of [standing_wave, soft_gaussian] [default: standing_wave]",
-      "  --isa <isa>             Instruction set to use for workload/solver, one of [sse2, avx, "
-      "avx2, fma] [default: sse2]",
-      "  --strict-isa-check      Don't try to run if the ISA support check fails",
-      "  --threading <threading> Threading manager to use [default: os]",  // exactly 23
-      "  --large-pages           Use large pages allocator",
-      "  --bypass-timer-check    Run the bench even if the timer is not HWBOT compliant",
-      "  --topo-debug            Print detected topology for debug",
-      "  --timer-debug           Printed detected timers",
-      "  --brisk                 ",
-      "  --harness-var <var>     Variable for the harness to test over [default: none]",
-      "  --harness-sub-runs <harness-sub-runs>",
-      pad + "How many times to run the benchmark for each parameter sweep point [default: 3]",
-      "  --harness-opt <harness-option-string>",
-      pad + "String parsed by selected variable to specify scope if supported",
-  };
-  EXPECT_EQ(entries, expected);
-  EXPECT_EQ(lines[1],
-            "  brisk [-?|-h|--help] [-n|--numthreads <numthreads>] [-d|--duration <duration>] "
-            "[-s|--size <size>] [--workload <workload>] [--isa <isa>] [--strict-isa-check] "
-            "[--threading <threading>] [--large-pages] [--bypass-timer-check] [--topo-debug] "
-            "[--timer-debug] [--brisk] [--harness-var <var>] "
-            "[--harness-sub-runs <harness-sub-runs>] [--harness-opt <harness-option-string>]");
-}
-
-TEST(HelpTest, GridSizeTable) {
-  const std::vector<std::string> expected = {
-      "field size      memory used per thread", "  64                 17.55 MiB",
-      "  128               134.09 MiB",         "  192               445.64 MiB",
-      "  256                 1.02 GiB",         "  320                 1.99 GiB",
-      "  384                 3.43 GiB",         "  448                 5.43 GiB",
-      "  512                 8.09 GiB",         "  640                15.77 GiB",
-      "  768                27.21 GiB",         "  1024               64.38 GiB",
-      "  2048              513.50 GiB",         "  4096                4.01 TiB",
-      "  8192               32.02 TiB",
-  };
-  EXPECT_EQ(grid_size_table_lines(), expected);
-}
-
 TEST(HelpTest, HelpLinesEndWithTableAndOneNotice) {
   Built b;
   const auto lines = help_lines(b.parser, "brisk");
