@@ -79,13 +79,6 @@ std::vector<LogicalProcessor> build_numa_plan(const Topology& topology) {
   return plan;
 }
 
-std::vector<LogicalProcessor> build_thread_plan(std::string_view manager,
-                                                const Topology& topology) {
-  if (manager == "numa") return build_numa_plan(topology);
-  if (manager == "phte") return build_phte_plan(topology);
-  return {};
-}
-
 void ThreadingManager::place_current_thread(std::uint32_t thread_index) const {
   if (thread_index >= plan.size()) return;
   const LogicalProcessor& target = plan[thread_index];

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string_view>
 #include <vector>
 
 #include "platform/topology.h"
@@ -37,9 +36,6 @@ void distribute(std::vector<std::vector<const LogicalProcessor*>>& buckets,
 std::vector<LogicalProcessor> build_numa_plan(const Topology& topology);
 // Plan for "phte": the most performant core kind completely first.
 std::vector<LogicalProcessor> build_phte_plan(const Topology& topology);
-// The plan of the manager named `manager` (exact name): "numa" and "phte" get
-// theirs, every other name, "os" included, the empty plan.
-std::vector<LogicalProcessor> build_thread_plan(std::string_view manager, const Topology& topology);
 
 // Binds the calling thread to logical processor `os_index` of processor group
 // `group`; false when the OS refuses (the thread then stays where it was).

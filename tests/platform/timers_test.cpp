@@ -198,13 +198,5 @@ TEST(HwbotRule, FromWindows8OnlyHpetOrNewerIntelModels) {
   EXPECT_FALSE(hwbot_compliant(TimerSource::itsc, cpu(CpuVendor::intel, 0x4D), true));
 }
 
-TEST(TimerRecords, HandMadeRecordsKeepTheirFields) {
-  const FastTimer fast(TimerInfo{10'000'000, 10'000'000, TimerSource::itsc});
-  EXPECT_EQ(fast.report_frequency, 10'000'000);
-  EXPECT_EQ(fast.source, TimerSource::itsc);
-  const CoarseTimer coarse(TimerInfo{1000, 64, TimerSource::unknown});
-  EXPECT_EQ(display_frequency(coarse), 64);
-}
-
 }  // namespace
 }  // namespace brisk
