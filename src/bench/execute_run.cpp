@@ -119,6 +119,73 @@ bool check_timers(const RunParams& params, const FastTimer& fast, const CoarseTi
   return true;
 }
 
+// The run-wide objects every worker refers to. They outlive all workers:
+// execute_run joins every thread before they go.
+struct RunShared {
+  explicit RunShared(std::uint32_t thread_count)
+      : phase_barrier(thread_count, [this] { return stop_source.stop_requested(); }) {}
+  std::mutex console_mutex;
+  std::mutex results_mutex;
+  std::stop_source stop_source;
+  PhaseBarrier phase_barrier;  // its verdict: was a stop requested by then?
+  ProgressBoard progress;
+  std::vector<std::thread> threads;
+};
+
+void print_timers(const FastTimer& fast, const CoarseTimer& coarse) {
+  std::cout << fmt::format("Fast Timer Frequency: {} ({})",
+                           format_si(static_cast<std::uint64_t>(display_frequency(fast)), "Hz"),
+                           timer_source_name(fast.source))
+            << std::endl;
+  std::cout << "Coarse Timer Frequency: "
+            << format_si(static_cast<std::uint64_t>(display_frequency(coarse)), "Hz") << std::endl;
+}
+
+// Starts threads 1 .. T-1, runs worker 0 on this thread and joins them all.
+void launch_and_join(const RunParams& params, RunResult& result, RunShared& shared,
+                     const FastTimer& fast, const CoarseTimer& coarse) {
+  const std::uint32_t thread_count = params.threading_manager.thread_count;
+  const auto context = [&](std::uint32_t index) {
+    return WorkerContext{index,
+                         params,
+                         result,
+                         shared.console_mutex,
+                         shared.results_mutex,
+                         shared.phase_barrier,
+                         shared.stop_source,
+                         shared.progress,
+                         fast,
+                         coarse,
+                         index == 0};
+  };
+  // Once a stop has been requested the run is lost: the threads not started
+  // yet (worker 0 included) are never started, and the barrier stops
+  // expecting them, so the started ones are released and leave.
+  for (std::uint32_t index = 1; index < thread_count && !shared.stop_source.stop_requested();
+       ++index) {
+    try {
+      shared.threads.push_back(params.seams.start_thread(context(index)));
+    } catch (const std::exception& error) {
+      {
+        std::lock_guard lock(shared.console_mutex);
+        std::cerr << fmt::format("could not start benchmark thread {} ({}); aborting", index,
+                                 error.what())
+                  << std::endl;
+      }
+      shared.stop_source.request_stop();
+    }
+  }
+  const auto started = static_cast<std::uint32_t>(shared.threads.size());
+  if (started + 1 == thread_count) {
+    run_worker(context(0));
+  } else {
+    // Stop first, then drop: whoever is released must see the stop.
+    shared.stop_source.request_stop();
+    shared.phase_barrier.drop(thread_count - started);
+  }
+  for (std::thread& thread : shared.threads) thread.join();
+}
+
 }  // namespace
 
 RunResult execute_run(const RunParams& params) {
@@ -127,66 +194,29 @@ RunResult execute_run(const RunParams& params) {
   result.thread_count = thread_count;
   result.workload = params.workload;
   result.isa = params.isa;
-  std::mutex console_mutex;
-  std::mutex results_mutex;
-  std::stop_source stop_source;
-  ProgressBoard progress;
-  std::vector<std::thread> threads;
+  RunShared shared(thread_count);
 
   std::cout << read_brand_string() << std::endl;
   std::cout << feature_list() << std::endl;
-  if (!check_isa(params, console_mutex)) return result;
+  if (!check_isa(params, shared.console_mutex)) return result;
   print_banner(params);
   if (thread_count == 0) {
     std::cerr << "a run needs at least one thread; aborting" << std::endl;
     return result;
   }
   if (const std::optional<std::string> failure =
-          reserve_run_storage(thread_count, result, threads, progress)) {
+          reserve_run_storage(thread_count, result, shared.threads, shared.progress)) {
     std::cerr << *failure << std::endl;
     return result;
   }
-  PhaseBarrier phase_barrier(thread_count, [&stop_source] { return stop_source.stop_requested(); });
 
   const FastTimer fast;
   const CoarseTimer coarse;
-  std::cout << fmt::format("Fast Timer Frequency: {} ({})",
-                           format_si(static_cast<std::uint64_t>(display_frequency(fast)), "Hz"),
-                           timer_source_name(fast.source))
-            << std::endl;
-  std::cout << "Coarse Timer Frequency: "
-            << format_si(static_cast<std::uint64_t>(display_frequency(coarse)), "Hz") << std::endl;
+  print_timers(fast, coarse);
   if (!check_timers(params, fast, coarse)) return result;
 
-  const auto context = [&](std::uint32_t index) {
-    return WorkerContext{index,       params,   result, console_mutex, results_mutex, phase_barrier,
-                         stop_source, progress, fast,   coarse,        index == 0};
-  };
-  // Once a stop has been requested the run is lost; the threads not started
-  // yet (worker 0 included) are never started, and the barrier stops
-  // expecting them so the started ones are released.
-  for (std::uint32_t index = 1; index < thread_count && !stop_source.stop_requested(); ++index) {
-    try {
-      threads.push_back(params.seams.start_thread(context(index)));
-    } catch (const std::exception& error) {
-      {
-        std::lock_guard lock(console_mutex);
-        std::cerr << fmt::format("could not start benchmark thread {} ({}); aborting", index,
-                                 error.what())
-                  << std::endl;
-      }
-      stop_source.request_stop();
-    }
-  }
-  if (threads.size() + 1 == thread_count) {
-    run_worker(context(0));
-  } else {
-    // Stop first, then drop: whoever is released must see the stop.
-    stop_source.request_stop();
-    phase_barrier.drop(thread_count - static_cast<std::uint32_t>(threads.size()));
-  }
-  for (std::thread& thread : threads) thread.join();
-  result.aborted = stop_source.stop_requested();
+  launch_and_join(params, result, shared, fast, coarse);
+  result.aborted = shared.stop_source.stop_requested();
   return result;
 }
 

@@ -102,41 +102,34 @@ LoopEnd timed_loop(WorkerContext& ctx, Workload& workload) {
   return end;
 }
 
-}  // namespace
-
-void run_worker(WorkerContext ctx) {
+// Builds, allocates and initialises the workload with the first two meetings;
+// null when this thread leaves before the timed loop. `t0` is when the
+// reporter started its set-up.
+std::unique_ptr<Workload> set_up(WorkerContext& ctx, std::int64_t t0) {
   const RunParams& params = ctx.params;
-  params.threading_manager.place_current_thread(ctx.thread_index);
-  if (ctx.reporter) {
-    print_line(ctx, std::cout,
-               std::string("allocating fields.... ") +
-                   (params.allocator.large_pages ? "(large pages)" : ""));
-  }
-  const std::int64_t t0 = FastTimer::now();
-
   std::unique_ptr<Workload> workload = build_workload(ctx);
   if (!workload) {
     fail_and_meet(ctx,
                   fmt::format("could not initalize workload {} in thread {}", params.workload,
                               ctx.thread_index),
                   nullptr);
-    return;
+    return nullptr;
   }
   if (std::optional<std::string> failure =
           workload->allocate_fields(FieldConfig{params.allocator, params.size, kLatticeSpacing})) {
     fail_and_meet(ctx, fmt::format("field allocation failed in thread {}", ctx.thread_index),
                   &*failure);
-    return;
+    return nullptr;
   }
-  if (!meet(ctx)) return;
+  if (!meet(ctx)) return nullptr;
 
   if (ctx.reporter) print_line(ctx, std::cout, "initalizing fields...");
   if (std::optional<std::string> failure = workload->init_fields()) {
     fail_and_meet(ctx, fmt::format("failed to initalize field in thread {}", ctx.thread_index),
                   &*failure);
-    return;
+    return nullptr;
   }
-  if (!meet(ctx)) return;
+  if (!meet(ctx)) return nullptr;
 
   // Spans the reporter's own set-up and both waits, so it ends when the
   // slowest thread has initialised its fields.
@@ -146,36 +139,57 @@ void run_worker(WorkerContext ctx) {
         ctx, std::cout,
         fmt::format("initialization took {}ms", elapsed_milliseconds(ctx.fast_timer, t0, t1)));
   }
-  (void)ctx.phase_barrier.arrive_and_wait();
-  if (ctx.reporter) print_line(ctx, std::cout, "starting bench..");
+  return workload;
+}
 
-  const LoopEnd loop = timed_loop(ctx, *workload);
-  if (!loop.completed) return;
+// After a completed loop: the reporter's last progress line, validation and
+// the thread's result.
+void finish(WorkerContext& ctx, Workload& workload, const LoopEnd& loop) {
   const std::int64_t fast_end = FastTimer::now();
   const std::int64_t coarse_end = CoarseTimer::now();
-
   if (ctx.reporter) {
     {
       std::lock_guard lock(ctx.console_mutex);
-      print_progress(elapsed_seconds(ctx.fast_timer, loop.fast_start, fast_end), params.duration,
-                     ctx.progress);
+      print_progress(elapsed_seconds(ctx.fast_timer, loop.fast_start, fast_end),
+                     ctx.params.duration, ctx.progress);
       std::cout << std::endl;
     }
     print_line(ctx, std::cout, "validating result..");
   }
-  if (std::optional<std::string> failure = workload->validate_result(loop.iterations)) {
+  if (std::optional<std::string> failure = workload.validate_result(loop.iterations)) {
     fail(ctx, *failure);
     return;
   }
-
   ThreadResult result;
   result.thread_index = ctx.thread_index;
   result.coarse_ms = elapsed_milliseconds(ctx.coarse_timer, loop.coarse_start, coarse_end);
   result.fast_us = elapsed_microseconds(ctx.fast_timer, loop.fast_start, fast_end);
   result.iterations = loop.iterations;
-  result.updates = workload->updates_per_step() * loop.iterations;
+  result.updates = workload.updates_per_step() * loop.iterations;
   std::lock_guard lock(ctx.results_mutex);
   ctx.result.results.push_back(result);
+}
+
+}  // namespace
+
+void run_worker(WorkerContext ctx) {
+  ctx.params.threading_manager.place_current_thread(ctx.thread_index);
+  if (ctx.reporter) {
+    print_line(ctx, std::cout,
+               std::string("allocating fields.... ") +
+                   (ctx.params.allocator.large_pages ? "(large pages)" : ""));
+  }
+  const std::int64_t t0 = FastTimer::now();
+  // Leaving destroys the workload, whichever way this thread leaves.
+  const std::unique_ptr<Workload> workload = set_up(ctx, t0);
+  if (!workload) return;
+
+  // The last meeting: the timed loops start together.
+  (void)ctx.phase_barrier.arrive_and_wait();
+  if (ctx.reporter) print_line(ctx, std::cout, "starting bench..");
+
+  const LoopEnd loop = timed_loop(ctx, *workload);
+  if (loop.completed) finish(ctx, *workload, loop);
 }
 
 }  // namespace brisk
