@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "solver/grid.h"
+#include "solver/isa_tags.h"
 
 namespace brisk {
 

@@ -2,13 +2,58 @@
 // Each ISA's translation unit includes this file and instantiates it for its
 // tag under its own target flags, with -ffp-contract=off so every product
 // and every sum is rounded on its own. Every helper is a template over the
-// tag, so no two ISAs ever share a compiled function.
+// tag (or a builtin), so no two ISAs ever share a compiled function.
+//
+// The loops run x outermost and z innermost over exactly the update ranges.
+// Within that order the z loop handles two points per pass and prefetches the
+// two streams that come from memory (the far neighbour plane of the field
+// that is read, and the field that is written) once per pair, a fixed
+// distance ahead; the other neighbours are still in the caches.
 #pragma once
 
 #include "solver/kernel_grid.h"
 
 namespace brisk {
 namespace scalar {
+
+// Prefetch distance in points along z (1 KiB); measured on Zen 2 at grid 192.
+constexpr std::uint64_t kPrefetchPoints = 32;
+
+// H at h from E's forward differences (e is E at the same point).
+template <class Tag>
+inline void h_point(const FieldPoint* __restrict e, FieldPoint* __restrict h, std::uint64_t sy,
+                    std::uint64_t sx, double ch) {
+  const double dezdy = e[sy].z - e->z;
+  const double deydz = e[1].y - e->y;
+  const double dexdz = e[1].x - e->x;
+  const double dezdx = e[sx].z - e->z;
+  const double deydx = e[sx].y - e->y;
+  const double dexdy = e[sy].x - e->x;
+  const double cx = dezdy - deydz;
+  const double cy = dexdz - dezdx;
+  const double cz = deydx - dexdy;
+  h->x = h->x - ch * cx;
+  h->y = h->y - ch * cy;
+  h->z = h->z - ch * cz;
+}
+
+// E at e from H's backward differences (h is H at the same point).
+template <class Tag>
+inline void e_point(const FieldPoint* __restrict h, FieldPoint* __restrict e, std::uint64_t sy,
+                    std::uint64_t sx, double ce) {
+  const double dhzdy = h->z - h[-static_cast<std::int64_t>(sy)].z;
+  const double dhydz = h->y - h[-1].y;
+  const double dhxdz = h->x - h[-1].x;
+  const double dhzdx = h->z - h[-static_cast<std::int64_t>(sx)].z;
+  const double dhydx = h->y - h[-static_cast<std::int64_t>(sx)].y;
+  const double dhxdy = h->x - h[-static_cast<std::int64_t>(sy)].x;
+  const double cx = dhzdy - dhydz;
+  const double cy = dhxdz - dhzdx;
+  const double cz = dhydx - dhxdy;
+  e->x = e->x + ce * cx;
+  e->y = e->y + ce * cy;
+  e->z = e->z + ce * cz;
+}
 
 template <class Tag>
 inline double node_energy_at(const FieldPoint* __restrict e, const FieldPoint* __restrict h,
@@ -35,28 +80,21 @@ bool sweep_h(const KernelGrid& grid) {
   const std::uint64_t limit = edge - 2;
   const std::uint64_t sy = edge;
   const std::uint64_t sx = edge * edge;
+  const std::uint64_t ahead = scalar::kPrefetchPoints;
   const double ch = grid.ch;
   for (std::uint64_t x = 1; x < limit; ++x) {
     for (std::uint64_t y = 1; y < limit; ++y) {
       const std::uint64_t row = (x * edge + y) * edge;
       const FieldPoint* __restrict e = grid.e + row;
       FieldPoint* __restrict h = grid.h + row;
-      for (std::uint64_t z = 1; z < limit; ++z) {
-        const FieldPoint& p = e[z];
-        const double dezdy = e[z + sy].z - p.z;
-        const double deydz = e[z + 1].y - p.y;
-        const double dexdz = e[z + 1].x - p.x;
-        const double dezdx = e[z + sx].z - p.z;
-        const double deydx = e[z + sx].y - p.y;
-        const double dexdy = e[z + sy].x - p.x;
-        const double cx = dezdy - deydz;
-        const double cy = dexdz - dezdx;
-        const double cz = deydx - dexdy;
-        FieldPoint& q = h[z];
-        q.x = q.x - ch * cx;
-        q.y = q.y - ch * cy;
-        q.z = q.z - ch * cz;
+      std::uint64_t z = 1;
+      for (; z + 1 < limit; z += 2) {
+        __builtin_prefetch(e + z + sx + ahead);
+        __builtin_prefetch(h + z + ahead);
+        scalar::h_point<Tag>(e + z, h + z, sy, sx, ch);
+        scalar::h_point<Tag>(e + z + 1, h + z + 1, sy, sx, ch);
       }
+      if (z < limit) scalar::h_point<Tag>(e + z, h + z, sy, sx, ch);
     }
   }
   return true;
@@ -70,28 +108,21 @@ bool sweep_e(const KernelGrid& grid) {
   const std::uint64_t limit = edge - 1;
   const std::uint64_t sy = edge;
   const std::uint64_t sx = edge * edge;
+  const std::uint64_t ahead = scalar::kPrefetchPoints;
   const double ce = grid.ce;
   for (std::uint64_t x = 2; x < limit; ++x) {
     for (std::uint64_t y = 2; y < limit; ++y) {
       const std::uint64_t row = (x * edge + y) * edge;
       const FieldPoint* __restrict h = grid.h + row;
       FieldPoint* __restrict e = grid.e + row;
-      for (std::uint64_t z = 2; z < limit; ++z) {
-        const FieldPoint& p = h[z];
-        const double dhzdy = p.z - h[z - sy].z;
-        const double dhydz = p.y - h[z - 1].y;
-        const double dhxdz = p.x - h[z - 1].x;
-        const double dhzdx = p.z - h[z - sx].z;
-        const double dhydx = p.y - h[z - sx].y;
-        const double dhxdy = p.x - h[z - sy].x;
-        const double cx = dhzdy - dhydz;
-        const double cy = dhxdz - dhzdx;
-        const double cz = dhydx - dhxdy;
-        FieldPoint& q = e[z];
-        q.x = q.x + ce * cx;
-        q.y = q.y + ce * cy;
-        q.z = q.z + ce * cz;
+      std::uint64_t z = 2;
+      for (; z + 1 < limit; z += 2) {
+        __builtin_prefetch(h + z + ahead);
+        __builtin_prefetch(e + z + ahead);
+        scalar::e_point<Tag>(h + z, e + z, sy, sx, ce);
+        scalar::e_point<Tag>(h + z + 1, e + z + 1, sy, sx, ce);
       }
+      if (z < limit) scalar::e_point<Tag>(h + z, e + z, sy, sx, ce);
     }
   }
   return true;
@@ -118,6 +149,11 @@ double grid_energy(const KernelGrid& grid) {
     for (std::uint64_t y = 2; y < limit; ++y) {
       const std::uint64_t row = (x * edge + y) * edge;
       for (std::uint64_t z = 2; z < limit; ++z) {
+        // E and H of plane x come from memory; H of plane x - 1 is cached.
+        if ((z & 1) == 0) {
+          __builtin_prefetch(grid.e + row + z + scalar::kPrefetchPoints);
+          __builtin_prefetch(grid.h + row + z + scalar::kPrefetchPoints);
+        }
         sum += scalar::node_energy_at<Tag>(grid.e, grid.h, row + z, sy, sx, half_volume);
       }
     }

@@ -101,7 +101,9 @@ TEST(LargePageSize, SameValueForConcurrentFirstCallers) {
   for (std::uint64_t value : seen) EXPECT_EQ(value, large_page_size());
   // A page size, when there is one, is a power of two.
   const std::uint64_t page = large_page_size();
-  if (page != 0) EXPECT_EQ(page & (page - 1), 0u);
+  if (page != 0) {
+    EXPECT_EQ(page & (page - 1), 0u);
+  }
 }
 
 }  // namespace

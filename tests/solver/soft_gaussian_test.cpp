@@ -53,9 +53,13 @@ TYPED_TEST(SoftGaussianTest, EveryCheckPassesWithTheExpectedRatios) {
     ASSERT_EQ(this->workload.step(), std::nullopt) << t;
     ASSERT_EQ(this->workload.verify_step(t), std::nullopt) << t;
     const std::string ratio = fixed6(this->ratio());
-    if (t == 0 || t == 1) EXPECT_EQ(ratio, "1.333333") << t;
-    if (t == 2) EXPECT_EQ(ratio, "1.346955");
-    if (t == 36) EXPECT_EQ(ratio, "1.518916");
+    if (t == 0 || t == 1) {
+      EXPECT_EQ(ratio, "1.333333") << t;
+    } else if (t == 2) {
+      EXPECT_EQ(ratio, "1.346955");
+    } else if (t == 36) {
+      EXPECT_EQ(ratio, "1.518916");
+    }
     if (t > 36) {
       EXPECT_GT(this->ratio(), 1.5189) << t;
       EXPECT_LT(this->ratio(), 1.5197) << t;
