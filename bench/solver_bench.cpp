@@ -168,14 +168,21 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   void print_summary() const {
     std::ostream& out = std::cout;
     out << std::endl << "summary (medians)" << std::endl;
-    const Figures* triad = find("triad");
-    double bound = 0.0;
-    if (triad != nullptr && triad->counters.count("GB/s")) {
-      const double gbs = triad->counters.at("GB/s");
-      bound = gbs * 1e9 / kBytesPerUpdate / 1e6;
-      out << fmt::format("bandwidth reference: triad {:.2f} GB/s (32 bytes per element)", gbs)
+    // The triad runs first and last; the higher median is the bound, so a
+    // busy moment during one of them cannot make the shares look better.
+    double gbs = 0.0;
+    for (const char* name : {"triad", "triad_end"}) {
+      const Figures* triad = find(name);
+      if (triad == nullptr || triad->counters.count("GB/s") == 0) continue;
+      const double rate = triad->counters.at("GB/s");
+      out << fmt::format("bandwidth reference: {} {:.2f} GB/s (32 bytes per element)", name, rate)
           << std::endl;
-      out << fmt::format("step bound: {:.1f} MGups (96 bytes per counted update)", bound)
+      if (rate > gbs) gbs = rate;
+    }
+    const double bound = gbs * 1e9 / kBytesPerUpdate / 1e6;
+    if (bound > 0.0) {
+      out << fmt::format("step bound: {:.1f} MGups ({:.2f} GB/s, 96 bytes per counted update)",
+                         bound, gbs)
           << std::endl;
     }
     for (int n : {64, 192}) {
