@@ -134,12 +134,5 @@ TEST(FieldBuffer, LargePagesOrNothing) {
   EXPECT_EQ(buffer.allocator().large_pages, true);
 }
 
-TEST(FieldAllocator, DeallocatingNullDoesNothing) {
-  const FieldAllocatorCalls before = field_allocator_calls();
-  FieldAllocator{}.deallocate(nullptr);
-  FieldAllocator{true}.deallocate(nullptr);
-  EXPECT_EQ(field_allocator_calls().deallocations, before.deallocations);
-}
-
 }  // namespace
 }  // namespace brisk

@@ -44,13 +44,6 @@ TEST(FieldBytes, OverflowBoundIsExact) {
   EXPECT_EQ(field_bytes(287'496), 9'199'872u);
 }
 
-TEST(RoundUp64, AlignedHeapSizes) {
-  EXPECT_EQ(round_up_64(1), 64u);
-  EXPECT_EQ(round_up_64(64), 64u);
-  EXPECT_EQ(round_up_64(65), 128u);
-  EXPECT_EQ(round_up_64(std::numeric_limits<std::uint64_t>::max() - 10), 0u);
-}
-
 TEST(FitsInAvailable, KeepsTheMarginAndCountsPendingBytes) {
   const std::uint64_t available = 4096 * kMiB;
   const std::uint64_t margin = 512 * kMiB;

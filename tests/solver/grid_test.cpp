@@ -94,17 +94,6 @@ TEST(FieldSolver, GridLargerThanMemoryFailsCleanly) {
   EXPECT_EQ(field_allocator_calls().deallocations, before.deallocations);
 }
 
-TEST(FieldSolver, LargePagesWithoutReservedPagesFailAsAllocation) {
-  const FieldAllocator large{true};
-  StandingWave<Sse2> workload(0);
-  const std::optional<std::string> result = workload.allocate_fields(FieldConfig{large, 64, 0.01});
-  if (result.has_value()) {
-    EXPECT_EQ(*result, "field allocation failed");
-  } else {
-    EXPECT_NE(workload.grid().e.buffer.data(), nullptr);  // the machine has huge pages reserved
-  }
-}
-
 TEST(FieldSolver, StepWithoutFieldsReportsTheHSweep) {
   StandingWave<Fma> workload(5);
   EXPECT_EQ(workload.step(), "solver H step error in thread 5");
