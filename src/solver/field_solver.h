@@ -17,7 +17,7 @@ namespace brisk {
 template <class Tag>
 class FieldSolver : public Workload {
  public:
-  using Isa = Tag;
+  using IsaTag = Tag;  // the ISA this class is built for
 
   explicit FieldSolver(std::uint32_t thread_index) : Workload(thread_index) {}
   ~FieldSolver() override { release_fields(); }
