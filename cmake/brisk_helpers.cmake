@@ -8,33 +8,53 @@ function(brisk_nonempty_sources target var)
   endif()
 endfunction()
 
-# brisk_add_library(<target> [DEPS <targets>...])
+# brisk_folder_sources(<var> [PATTERNS <globs>...] [EXCLUDE <globs>...])
 #
-# One static library per subsystem folder, made of every *.cpp in the folder
-# that calls it. Files ending in _linux.cpp or _windows.cpp are OS backends:
-# only the ones for the platform being built are compiled. Files ending in
-# _sse2.cpp, _avx.cpp, _avx2.cpp or _fma.cpp are per-ISA translation units
-# that the folder compiles itself (see src/solver), so they are left out here.
-function(brisk_add_library target)
-  cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+# The calling folder's sources matching PATTERNS (default *.cpp) and none of
+# EXCLUDE. Files ending in _linux.cpp or _windows.cpp are OS backends: only the
+# ones for the platform being built are kept. Files ending in _sse2.cpp,
+# _avx.cpp, _avx2.cpp or _fma.cpp are per-ISA translation units that their
+# folder compiles itself with its own flags (see src/solver), so they are left
+# out.
+function(brisk_folder_sources var)
+  cmake_parse_arguments(ARG "" "" "PATTERNS;EXCLUDE" ${ARGN})
+  if(NOT ARG_PATTERNS)
+    set(ARG_PATTERNS "*.cpp")
+  endif()
+  set(globs "")
+  foreach(pattern IN LISTS ARG_PATTERNS)
+    list(APPEND globs "${CMAKE_CURRENT_SOURCE_DIR}/${pattern}")
+  endforeach()
+  set(excluded "")
+  if(ARG_EXCLUDE)
+    set(exclude_globs "")
+    foreach(pattern IN LISTS ARG_EXCLUDE)
+      list(APPEND exclude_globs "${CMAKE_CURRENT_SOURCE_DIR}/${pattern}")
+    endforeach()
+    file(GLOB excluded CONFIGURE_DEPENDS ${exclude_globs})
+  endif()
+  file(GLOB sources CONFIGURE_DEPENDS ${globs})
   set(kept "")
   foreach(src IN LISTS sources)
     get_filename_component(name "${src}" NAME_WE)
-    if(name MATCHES "_(linux|windows)$")
-      if(NOT name MATCHES "_${BRISK_OS}$")
-        continue()
-      endif()
-    endif()
-    if(name MATCHES "_(sse2|avx|avx2|fma)$")
+    if(name MATCHES "_(linux|windows)$" AND NOT name MATCHES "_${BRISK_OS}$")
       continue()
     endif()
-    get_filename_component(fname "${src}" NAME)
-    if(fname IN_LIST ARG_EXCLUDE)
+    if(name MATCHES "_(sse2|avx|avx2|fma)$" OR src IN_LIST excluded)
       continue()
     endif()
     list(APPEND kept "${src}")
   endforeach()
+  set(${var} "${kept}" PARENT_SCOPE)
+endfunction()
+
+# brisk_add_library(<target> [PATTERNS <globs>...] [EXCLUDE <globs>...]
+#                   [DEPS <targets>...])
+#
+# One static library of the calling folder's sources (brisk_folder_sources).
+function(brisk_add_library target)
+  cmake_parse_arguments(ARG "" "" "DEPS;PATTERNS;EXCLUDE" ${ARGN})
+  brisk_folder_sources(kept PATTERNS ${ARG_PATTERNS} EXCLUDE ${ARG_EXCLUDE})
   brisk_nonempty_sources(${target} kept)
   add_library(${target} STATIC ${kept})
   target_include_directories(${target} PUBLIC "${PROJECT_SOURCE_DIR}/src")
@@ -48,15 +68,7 @@ endfunction()
 # cross build CMAKE_CROSSCOMPILING_EMULATOR makes CTest run it under Wine.
 function(brisk_add_test target)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
-  set(kept "")
-  foreach(src IN LISTS sources)
-    get_filename_component(name "${src}" NAME_WE)
-    if(name MATCHES "_(linux|windows)$" AND NOT name MATCHES "_${BRISK_OS}$")
-      continue()
-    endif()
-    list(APPEND kept "${src}")
-  endforeach()
+  brisk_folder_sources(kept)
   if(NOT kept)
     return()
   endif()

@@ -21,7 +21,7 @@ Dispatch choose_action(int argc, const char* const* argv, DriverSettings& settin
   const argparse::Parser parser = build_parser(settings.config, settings.harness, settings.modes);
   const argparse::ParseResult parsed = parser.parse(argc, argv);
   if (!parsed.ok()) return {DriverAction::parse_error, {*parsed.error}};
-  // The banner is a toy: it plays whatever else was asked, valid or not.
+  // The banner wins over every other request; nothing is validated on its path.
   if (settings.modes.brisk) return {DriverAction::banner, {}};
   if (auto failure = validate_settings(settings.config)) {
     return {DriverAction::invalid_setting, {*failure}};

@@ -4,19 +4,11 @@
 #include <utility>
 
 #include "argparse/convert.h"
+#include "argparse/join.h"
 
 namespace brisk::argparse {
 
 namespace {
-
-std::string join(const std::vector<std::string>& parts, std::string_view separator) {
-  std::string out;
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    if (i != 0) out += separator;
-    out += parts[i];
-  }
-  return out;
-}
 
 std::string conversion_failure(const std::string& value) {
   return "Unable to convert '" + value + "' to destination type";

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "argparse/join.h"
+
 namespace brisk::argparse {
 
 namespace {
@@ -41,15 +43,6 @@ std::optional<Match> match_token(const std::vector<Option>& options, const std::
     }
   }
   return std::nullopt;
-}
-
-std::string join(const std::vector<std::string>& parts, std::string_view separator) {
-  std::string out;
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    if (i != 0) out += separator;
-    out += parts[i];
-  }
-  return out;
 }
 
 std::string hint_suffix(const Option& option) {
