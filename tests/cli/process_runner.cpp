@@ -182,14 +182,16 @@ std::string brisk_program_name() {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+void clean_wine_output(ProcessResult& result) {
+  result.out = replace_all(result.out, "\r\n", "\n");
+  result.err = replace_all(without_wine_lines(result.err), "\r\n", "\n");
+}
+
 ProcessResult run_brisk(const std::vector<std::string>& args, std::chrono::milliseconds timeout) {
   std::vector<std::string> command = brisk_command();
   command.insert(command.end(), args.begin(), args.end());
   ProcessResult result = run_process(command, timeout);
-  if (brisk_from_environment()) {
-    result.out = replace_all(result.out, "\r\n", "\n");
-    result.err = replace_all(without_wine_lines(result.err), "\r\n", "\n");
-  }
+  if (brisk_from_environment()) clean_wine_output(result);
   return result;
 }
 

@@ -29,6 +29,10 @@ bool brisk_from_environment();
 // The program name brisk shows in its usage text ("brisk" or "brisk.exe").
 std::string brisk_program_name();
 
+// What brisk.exe wrote, as brisk writes it: Wine's own standard-error lines
+// dropped and CR LF line ends (the Windows runtime's text mode) turned to LF.
+void clean_wine_output(ProcessResult& result);
+
 // Runs brisk with `args`. Under BRISK_EXE, Wine's own standard-error lines are
 // dropped and CR LF line ends (the Windows runtime's text mode) become LF.
 ProcessResult run_brisk(const std::vector<std::string>& args,

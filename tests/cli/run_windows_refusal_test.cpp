@@ -21,18 +21,6 @@ bool is_wine(const std::string& program) {
   return fs::path(program).filename().string().find("wine") != std::string::npos;
 }
 
-// What brisk.exe wrote, without Wine's own lines and with LF line ends.
-std::string cleaned(const std::string& text) {
-  std::string kept;
-  for (const std::string& line : split_lines(text)) {
-    if (line.rfind("wine:", 0) == 0) continue;
-    if (line.find("Inconsistency detected by ld.so") != std::string::npos) continue;
-    kept += (!line.empty() && line.back() == '\r' ? line.substr(0, line.size() - 1) : line);
-    kept += '\n';
-  }
-  return kept;
-}
-
 class RunWindows10 : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -73,8 +61,7 @@ class RunWindows10 : public ::testing::Test {
     command.insert(command.end(), brisk.begin(), brisk.end());
     command.insert(command.end(), args.begin(), args.end());
     ProcessResult result = run_process(command, std::chrono::minutes(2));
-    result.out = cleaned(result.out);
-    result.err = cleaned(result.err);
+    clean_wine_output(result);
     return result;
   }
 
