@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <sstream>
 
 extern char** environ;
@@ -57,21 +58,32 @@ std::string replace_all(std::string text, const std::string& from, const std::st
   return text;
 }
 
-// Standard error without the lines Wine itself adds.
-std::string without_wine_lines(const std::string& err) {
+// Standard error without the lines Wine itself adds; those go to `wine`.
+std::string without_wine_lines(const std::string& err, std::string& wine) {
   std::string kept;
   std::size_t start = 0;
   while (start < err.size()) {
     std::size_t end = err.find('\n', start);
     end = end == std::string::npos ? err.size() : end + 1;
     const std::string line = err.substr(start, end - start);
-    if (line.rfind("wine:", 0) != 0 &&
-        line.find("Inconsistency detected by ld.so") == std::string::npos) {
-      kept += line;
-    }
+    const bool from_wine = line.rfind("wine:", 0) == 0 ||
+                           line.rfind("wine client error:", 0) == 0 ||
+                           line.find("Inconsistency detected by ld.so") != std::string::npos;
+    (from_wine ? wine : kept) += line;
     start = end;
   }
   return kept;
+}
+
+void clean_wine_output(ProcessResult& result) {
+  result.out = replace_all(result.out, "\r\n", "\n");
+  result.err = replace_all(without_wine_lines(result.err, result.wine_lines), "\r\n", "\n");
+}
+
+// A failure status with nothing written by the program.
+bool wine_failed_to_start(const ProcessResult& cleaned) {
+  return cleaned.failure.empty() && !cleaned.timed_out && cleaned.exit_status != 0 &&
+         cleaned.out.empty() && cleaned.err.empty();
 }
 
 }  // namespace
@@ -182,17 +194,27 @@ std::string brisk_program_name() {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void clean_wine_output(ProcessResult& result) {
-  result.out = replace_all(result.out, "\r\n", "\n");
-  result.err = replace_all(without_wine_lines(result.err), "\r\n", "\n");
+ProcessResult run_under_wine(const std::vector<std::string>& command,
+                             std::chrono::milliseconds timeout) {
+  ProcessResult result;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    result = run_process(command, timeout);
+    clean_wine_output(result);
+    if (!wine_failed_to_start(result)) return result;
+    std::cerr << "[ wine     ] the program did not start (exit status " << result.exit_status
+              << "); " << (attempt < 2 ? "starting it again" : "giving up") << "\n"
+              << result.wine_lines;
+  }
+  result.failure = "Wine did not start the program (exit status " +
+                   std::to_string(result.exit_status) + "): " + result.wine_lines;
+  return result;
 }
 
 ProcessResult run_brisk(const std::vector<std::string>& args, std::chrono::milliseconds timeout) {
   std::vector<std::string> command = brisk_command();
   command.insert(command.end(), args.begin(), args.end());
-  ProcessResult result = run_process(command, timeout);
-  if (brisk_from_environment()) clean_wine_output(result);
-  return result;
+  if (brisk_from_environment()) return run_under_wine(command, timeout);
+  return run_process(command, timeout);
 }
 
 }  // namespace brisk::cli

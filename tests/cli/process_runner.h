@@ -15,6 +15,7 @@ struct ProcessResult {
   int exit_status = -1;  // the exit code; -1 when killed or not started
   bool timed_out = false;
   std::string failure;  // why the child could not be started; empty otherwise
+  std::string wine_lines;  // what Wine itself wrote to standard error, kept apart
 };
 
 // Runs command[0] (looked up in PATH) with the remaining elements as
@@ -29,12 +30,16 @@ bool brisk_from_environment();
 // The program name brisk shows in its usage text ("brisk" or "brisk.exe").
 std::string brisk_program_name();
 
-// What brisk.exe wrote, as brisk writes it: Wine's own standard-error lines
-// dropped and CR LF line ends (the Windows runtime's text mode) turned to LF.
-void clean_wine_output(ProcessResult& result);
+// Runs `command` (a Wine command line for brisk.exe) and keeps what brisk.exe
+// wrote, as brisk writes it: Wine's own standard-error lines go to
+// `wine_lines` and CR LF line ends (the Windows runtime's text mode) become
+// LF. When the run failed with nothing written by brisk.exe, Wine failed to
+// start it (brisk never fails silently), so it is started again, at most
+// twice; `failure` says so when every attempt failed.
+ProcessResult run_under_wine(const std::vector<std::string>& command,
+                             std::chrono::milliseconds timeout);
 
-// Runs brisk with `args`. Under BRISK_EXE, Wine's own standard-error lines are
-// dropped and CR LF line ends (the Windows runtime's text mode) become LF.
+// Runs brisk with `args`; under BRISK_EXE through run_under_wine.
 ProcessResult run_brisk(const std::vector<std::string>& args,
                         std::chrono::milliseconds timeout = std::chrono::seconds(120));
 

@@ -60,9 +60,7 @@ class RunWindows10 : public ::testing::Test {
     const std::vector<std::string> brisk = brisk_command();
     command.insert(command.end(), brisk.begin(), brisk.end());
     command.insert(command.end(), args.begin(), args.end());
-    ProcessResult result = run_process(command, std::chrono::minutes(2));
-    clean_wine_output(result);
-    return result;
+    return run_under_wine(command, std::chrono::minutes(2));
   }
 
   static std::string source() {
