@@ -29,9 +29,13 @@ class RunWindows10 : public ::testing::Test {
     char pattern[] = "/tmp/brisk-win10-XXXXXX";
     if (mkdtemp(pattern) == nullptr) return;
     prefix_ = pattern;
-    const ProcessResult setup = run_process(
-        {"env", "WINEPREFIX=" + prefix_, wine_, "winecfg", "-v", "win10"}, std::chrono::minutes(3));
-    ready_ = !setup.timed_out && setup.exit_status == 0;
+    // Wine now and then drops a program it starts, so setting up gets three tries.
+    for (int attempt = 0; attempt < 3 && !ready_; ++attempt) {
+      const ProcessResult setup =
+          run_process({"env", "WINEPREFIX=" + prefix_, wine_, "winecfg", "-v", "win10"},
+                      std::chrono::minutes(3));
+      ready_ = !setup.timed_out && setup.exit_status == 0;
+    }
   }
 
   static void TearDownTestSuite() {
