@@ -19,8 +19,7 @@ constexpr auto kTimeout = std::chrono::seconds(30);
 
 TEST(ProcessRunner, WineStartFailureIsRetriedThenNamed) {
   const ProcessResult r = run_under_wine(
-      shell("echo 'wine client error:0: recvmsg: Connection reset by peer' >&2; exit 1"),
-      kTimeout);
+      shell("echo 'wine client error:0: recvmsg: Connection reset by peer' >&2; exit 1"), kTimeout);
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(r.err, "");
   EXPECT_NE(r.failure.find("Wine did not start the program"), std::string::npos) << r.failure;
@@ -32,10 +31,10 @@ TEST(ProcessRunner, SecondStartAfterAWineFailureCounts) {
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::string marker = std::string(pattern) + "/started";
   // The first start fails the way Wine does, the second runs the program.
-  const ProcessResult r = run_under_wine(
-      shell("if [ -e " + marker + " ]; then printf 'ok\\r\\n'; exit 0; fi; touch " + marker +
-            "; echo 'wine: could not connect' >&2; exit 1"),
-      kTimeout);
+  const ProcessResult r =
+      run_under_wine(shell("if [ -e " + marker + " ]; then printf 'ok\\r\\n'; exit 0; fi; touch " +
+                           marker + "; echo 'wine: could not connect' >&2; exit 1"),
+                     kTimeout);
   fs::remove_all(pattern);
   EXPECT_TRUE(r.failure.empty()) << r.failure;
   EXPECT_EQ(r.exit_status, 0);
@@ -46,9 +45,8 @@ TEST(ProcessRunner, ProgramFailureIsNotRetried) {
   char pattern[] = "/tmp/brisk-runner-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::string count = std::string(pattern) + "/count";
-  const ProcessResult r =
-      run_under_wine(shell("echo x >> " + count + "; echo 'Unrecognized token: x' >&2; exit 1"),
-                     kTimeout);
+  const ProcessResult r = run_under_wine(
+      shell("echo x >> " + count + "; echo 'Unrecognized token: x' >&2; exit 1"), kTimeout);
   const std::uintmax_t starts = fs::file_size(count) / 2;  // "x\n" per start
   fs::remove_all(pattern);
   EXPECT_EQ(starts, 1U);
