@@ -14,7 +14,7 @@ struct ProcessResult {
   std::string err;       // everything written to standard error
   int exit_status = -1;  // the exit code; -1 when killed or not started
   bool timed_out = false;
-  std::string failure;  // why the child could not be started; empty otherwise
+  std::string failure;     // why the child could not be started; empty otherwise
   std::string wine_lines;  // what Wine itself wrote to standard error, kept apart
 };
 
