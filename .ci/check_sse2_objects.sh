@@ -56,7 +56,11 @@ echo "== VEX and ymm check"
 for object in "${sse2_objects[@]}" "${baseline_objects[@]}"; do
   count=$(objdump -d "$object" | grep -c $'^ *[0-9a-f]*:\t' || true)
   bad=$(objdump -d "$object" | vex_lines)
-  if [[ -n $bad ]]; then
+  if ((count == 0)) && [[ $object == *_sse2.cpp.o* ]]; then
+    # An sse2 object always holds code; nothing means objdump read nothing.
+    echo "FAIL: no instructions disassembled from $object"
+    failures=$((failures + 1))
+  elif [[ -n $bad ]]; then
     echo "FAIL: $object holds VEX or ymm instructions:"
     echo "$bad" | head -n 20
     failures=$((failures + 1))
@@ -103,7 +107,10 @@ for program in "${programs[@]}"; do
     echo "ok   ${program#"$build"/} ($functions sse2 functions)"
   fi
 done
-((checked_programs > 0)) || echo "note: no linked program with sse2 functions found under $build"
+if ((checked_programs == 0)); then
+  echo "FAIL: no linked program with sse2 functions found under $build"
+  failures=$((failures + 1))
+fi
 
 if ((failures > 0)); then
   echo "sse2 object check: $failures failure(s)"

@@ -78,8 +78,14 @@ void verify_benchmark(benchmark::State& state, std::uint64_t n) {
     return;
   }
   // One sourced step, so soft_gaussian's check has energy to compare.
-  workload.apply_source(0);
-  workload.step();
+  if (auto failure = workload.apply_source(0)) {
+    state.SkipWithError(failure->c_str());
+    return;
+  }
+  if (auto failure = workload.step()) {
+    state.SkipWithError(failure->c_str());
+    return;
+  }
   for (auto _ : state) {
     if (auto failure = workload.verify_step(0)) {
       state.SkipWithError(failure->c_str());

@@ -1,13 +1,3 @@
-# A folder whose sources have not been written yet still yields a (empty)
-# library, so the targets that link it configure and build.
-function(brisk_nonempty_sources target var)
-  if(NOT ${var})
-    set(placeholder "${CMAKE_CURRENT_BINARY_DIR}/${target}_empty.cpp")
-    file(WRITE "${placeholder}" "// no sources yet\n")
-    set(${var} "${placeholder}" PARENT_SCOPE)
-  endif()
-endfunction()
-
 # brisk_folder_sources(<var> [PATTERNS <globs>...] [EXCLUDE <globs>...])
 #
 # The calling folder's sources matching PATTERNS (default *.cpp) and none of
@@ -55,7 +45,6 @@ endfunction()
 function(brisk_add_library target)
   cmake_parse_arguments(ARG "" "" "DEPS;PATTERNS;EXCLUDE" ${ARGN})
   brisk_folder_sources(kept PATTERNS ${ARG_PATTERNS} EXCLUDE ${ARG_EXCLUDE})
-  brisk_nonempty_sources(${target} kept)
   add_library(${target} STATIC ${kept})
   target_include_directories(${target} PUBLIC "${PROJECT_SOURCE_DIR}/src")
   target_link_libraries(${target} PUBLIC ${ARG_DEPS})

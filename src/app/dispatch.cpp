@@ -12,9 +12,14 @@ int exit_status(DriverAction action) {
     case DriverAction::invalid_setting:
     case DriverAction::size_overflow:
       return 1;
-    default:
+    case DriverAction::banner:
+    case DriverAction::help:
+    case DriverAction::topology_report:
+    case DriverAction::timer_report:
+    case DriverAction::run:
       return 0;
   }
+  return 0;
 }
 
 Dispatch choose_action(int argc, const char* const* argv, DriverSettings& settings) {

@@ -13,11 +13,13 @@ int perform_action(const Dispatch& dispatch, DriverSettings& settings, TopologyH
     case DriverAction::parse_error:
     case DriverAction::invalid_setting:
     case DriverAction::size_overflow:
-      for (const std::string& line : dispatch.lines) std::cerr << line << std::endl;
+    case DriverAction::help: {
+      // A rejected command line's message goes to standard error, the help
+      // to standard output.
+      std::ostream& out = exit_status(dispatch.action) != 0 ? std::cerr : std::cout;
+      for (const std::string& line : dispatch.lines) out << line << std::endl;
       break;
-    case DriverAction::help:
-      for (const std::string& line : dispatch.lines) std::cout << line << std::endl;
-      break;
+    }
     case DriverAction::banner:
       play_fish_banner();
       break;

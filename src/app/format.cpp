@@ -25,6 +25,8 @@ std::string format_bytes(std::uint64_t bytes) {
   return fmt::format("{:.2f} {}", x, kByteUnits[i]);
 }
 
+std::string format_hz(std::int64_t hz) { return format_si(static_cast<std::uint64_t>(hz), "Hz"); }
+
 std::string format_si(std::uint64_t value, std::string_view unit) {
   auto x = static_cast<double>(value);
   std::size_t i = 0;

@@ -8,8 +8,6 @@
 namespace brisk {
 namespace {
 
-std::string hz(std::int64_t value) { return format_si(static_cast<std::uint64_t>(value), "Hz"); }
-
 std::string_view vendor_line(CpuVendor vendor) {
   switch (vendor) {
     case CpuVendor::intel:
@@ -27,15 +25,15 @@ std::string_view vendor_line(CpuVendor vendor) {
 std::vector<std::string> timer_report_lines(const TimerReportInput& in) {
   std::vector<std::string> lines = {
       fmt::format("Fast timer: {}", timer_source_name(in.fast.source)),
-      "underlying frequency: " + hz(in.fast.underlying_frequency),
-      "report frequency: " + hz(in.fast.report_frequency),
+      "underlying frequency: " + format_hz(in.fast.underlying_frequency),
+      "report frequency: " + format_hz(in.fast.report_frequency),
       "Coarse timer: ",
-      "underlying frequency: " + hz(in.coarse.underlying_frequency),
-      "report frequency: " + hz(in.coarse.report_frequency),
+      "underlying frequency: " + format_hz(in.coarse.underlying_frequency),
+      "report frequency: " + format_hz(in.coarse.report_frequency),
       "",
       "tsc info:",
-      "tsc: " + hz(in.tsc.tsc_frequency),
-      "crystal: " + hz(in.tsc.crystal_frequency),
+      "tsc: " + format_hz(in.tsc.tsc_frequency),
+      "crystal: " + format_hz(in.tsc.crystal_frequency),
       fmt::format("invariant: {}", in.tsc.invariant),
       "",
       in.cpu.brand,
@@ -47,9 +45,7 @@ std::vector<std::string> timer_report_lines(const TimerReportInput& in) {
     lines.push_back("Fast timer is hwbot compliant");
   } else {
     lines.push_back("Fast timer is not compliant with HWBOT rules");
-    lines.push_back(
-        "Use --bypass-timer-check to run regardless if you are sure that this is a detection error "
-        "in terms of your windows version, processor, or timer");
+    lines.emplace_back(kBypassTimerCheckHint);
   }
   return lines;
 }

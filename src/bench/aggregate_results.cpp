@@ -38,10 +38,10 @@ double thread_rate(const ThreadResult& thread) {
   return (static_cast<double>(thread.updates) / 1000000.0) / seconds;
 }
 
-Row make_row(const ThreadResult& thread) {
+Row make_row(const ThreadResult& thread, double rate) {
   const double seconds = static_cast<double>(thread.fast_us) / 1000000.0;
   return {fmt::format("{}", thread.thread_index), fmt::format("{}", thread.updates),
-          fmt::format("{:.2f}s", seconds), fmt::format("{:.2f}", thread_rate(thread)),
+          fmt::format("{:.2f}s", seconds), fmt::format("{:.2f}", rate),
           fmt::format("{}", thread.iterations)};
 }
 
@@ -85,8 +85,9 @@ RunOutcome aggregate_results(const RunResult& result) {
   rows.reserve(result.results.size());
   double score = 0.0;
   for (const ThreadResult& thread : result.results) {
-    rows.push_back(make_row(thread));
-    score += thread_rate(thread);
+    const double rate = thread_rate(thread);
+    rows.push_back(make_row(thread, rate));
+    score += rate;
   }
   print_table(rows);
 

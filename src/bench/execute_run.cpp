@@ -68,8 +68,7 @@ std::optional<std::string> reserve_run_storage(std::uint32_t thread_count, RunRe
                                                ProgressBoard& board) {
   const std::uint64_t bytes_per_thread =
       sizeof(ThreadResult) + sizeof(std::thread) + sizeof(ProgressSlot);
-  const std::uint64_t available = available_physical_memory();
-  bool fits = available == 0 || thread_count <= available / bytes_per_thread;
+  bool fits = fits_in_free_memory(thread_count, bytes_per_thread);
   if (fits) {
     try {
       result.results.reserve(thread_count);
@@ -95,9 +94,7 @@ bool check_timers(const RunParams& params, const FastTimer& fast, const CoarseTi
     if (!params.bypass_timer_check) {
       std::cerr << "Fast Timer is not HWBOT compliant (fast timer source: " << source
                 << "); aborting" << std::endl;
-      std::cerr << "Use --bypass-timer-check to run regardless if you are sure that this is a "
-                   "detection error in terms of your windows version, processor, or timer"
-                << std::endl;
+      std::cerr << kBypassTimerCheckHint << std::endl;
       return false;
     }
     print_warning_box();
@@ -133,12 +130,10 @@ struct RunShared {
 };
 
 void print_timers(const FastTimer& fast, const CoarseTimer& coarse) {
-  std::cout << fmt::format("Fast Timer Frequency: {} ({})",
-                           format_si(static_cast<std::uint64_t>(display_frequency(fast)), "Hz"),
+  std::cout << fmt::format("Fast Timer Frequency: {} ({})", format_hz(display_frequency(fast)),
                            timer_source_name(fast.source))
             << std::endl;
-  std::cout << "Coarse Timer Frequency: "
-            << format_si(static_cast<std::uint64_t>(display_frequency(coarse)), "Hz") << std::endl;
+  std::cout << "Coarse Timer Frequency: " << format_hz(display_frequency(coarse)) << std::endl;
 }
 
 // Starts threads 1 .. T-1, runs worker 0 on this thread and joins them all.

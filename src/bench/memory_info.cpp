@@ -1,7 +1,5 @@
 #include "bench/memory_info.h"
 
-#include <mutex>
-
 #include "bench/memory_os.h"
 
 namespace brisk {
@@ -12,6 +10,11 @@ std::uint64_t memory_per_thread(std::uint64_t grid_size) {
 }
 
 std::uint64_t available_physical_memory() { return memory_os::available_physical(); }
+
+bool fits_in_free_memory(std::uint64_t count, std::uint64_t item_bytes) {
+  const std::uint64_t available = available_physical_memory();
+  return available == 0 || item_bytes == 0 || count <= available / item_bytes;
+}
 
 std::uint64_t large_page_size() {
   // Function-local static: the first caller does the setup, concurrent first

@@ -10,6 +10,10 @@ namespace brisk {
 std::uint64_t memory_per_thread(std::uint64_t grid_size);
 // Free physical memory in bytes; 0 when the query fails.
 std::uint64_t available_physical_memory();
+// Whether `count` items of `item_bytes` each fit into the free physical
+// memory; true when that is unknown. Guards reservations that Linux would
+// grant and only fail when touched.
+bool fits_in_free_memory(std::uint64_t count, std::uint64_t item_bytes);
 // The large page size; the first call enables the lock-memory privilege and
 // reads it (thread-safe one-time setup). 0 when the system has none.
 std::uint64_t large_page_size();

@@ -1,6 +1,6 @@
 #include "harness/harness_parse.h"
 
-#include <limits>
+#include "argparse/convert.h"
 
 namespace brisk {
 
@@ -23,17 +23,9 @@ RangeText split_range(std::string_view text) {
 }
 
 std::optional<std::uint64_t> parse_decimal(std::string_view text, unsigned width) {
-  if (text.empty()) return std::nullopt;
-  const std::uint64_t limit =
-      width >= 64 ? std::numeric_limits<std::uint64_t>::max() : (std::uint64_t{1} << width) - 1;
-  std::uint64_t value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    const auto digit = static_cast<std::uint64_t>(c - '0');
-    if (value > (limit - digit) / 10) return std::nullopt;
-    value = value * 10 + digit;
-  }
-  return value;
+  // The command line's own conversion, so both accept exactly the same texts.
+  if (width >= 64) return argparse::parse_uint64(text);
+  return argparse::parse_uint32(text);
 }
 
 std::optional<std::vector<std::string>> split_commas(std::string_view text) {

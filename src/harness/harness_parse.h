@@ -18,8 +18,8 @@ struct RangeText {
 };
 RangeText split_range(std::string_view text);
 
-// A non-empty run of the digits 0-9 whose value fits `width` (32 or 64) bits;
-// no sign, no blanks.
+// A non-empty run of the digits 0-9 whose value fits `width` bits (64, or
+// else 32); no sign, no blanks.
 std::optional<std::uint64_t> parse_decimal(std::string_view text, unsigned width);
 
 // The pieces between commas, empty ones included; no value for "auto".

@@ -25,18 +25,18 @@ constexpr std::size_t kMinLabelWidth = 8;
 // succeed and only fail when touched, so it is also held against free memory.
 bool reserve_results(harness_settings& settings) {
   const std::uint64_t total = std::uint64_t{settings.sub_runs} * settings.runs.size();
-  const std::uint64_t available = available_physical_memory();
-  bool fits = available == 0 || total <= available / sizeof(RunOutcome);
-  try {
-    for (harness_run& point : settings.runs) {
-      if (!fits) break;
-      point.results.clear();
-      point.results.reserve(settings.sub_runs);
+  bool fits = fits_in_free_memory(total, sizeof(RunOutcome));
+  if (fits) {
+    try {
+      for (harness_run& point : settings.runs) {
+        point.results.clear();
+        point.results.reserve(settings.sub_runs);
+      }
+    } catch (const std::bad_alloc&) {
+      fits = false;
+    } catch (const std::length_error&) {
+      fits = false;
     }
-  } catch (const std::bad_alloc&) {
-    fits = false;
-  } catch (const std::length_error&) {
-    fits = false;
   }
   if (fits) return true;
   for (harness_run& point : settings.runs) point.results = {};

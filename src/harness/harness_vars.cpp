@@ -11,11 +11,14 @@
 #include "bench/run_benchmark.h"
 #include "bench/thread_count.h"
 #include "harness/harness_parse.h"
+#include "solver/isa.h"
 
 namespace brisk {
 namespace {
 
-constexpr std::array<std::string_view, 4> kIsaNames = {"sse2", "avx", "avx2", "fma"};
+// In the Isa variant's order.
+constexpr std::array<std::string_view, 4> kIsaNames = {isa_name(Sse2{}), isa_name(Avx{}),
+                                                       isa_name(Avx2{}), isa_name(Fma{})};
 constexpr std::uint64_t kDurationStart = 5;
 constexpr std::uint64_t kDurationEnd = 60;
 constexpr std::uint64_t kSizeRangeStart = 64;
@@ -97,10 +100,11 @@ std::optional<std::vector<std::uint64_t>> size_values(std::string_view text) {
   return values;
 }
 
+// The Isa variant's index is the order of kIsaNames.
 std::optional<std::size_t> isa_index(std::string_view name) {
-  const auto it = std::find(kIsaNames.begin(), kIsaNames.end(), name);
-  if (it == kIsaNames.end()) return std::nullopt;
-  return static_cast<std::size_t>(it - kIsaNames.begin());
+  const std::optional<Isa> isa = parse_isa(name);
+  if (!isa) return std::nullopt;
+  return isa->index();
 }
 
 std::optional<std::vector<std::string>> isa_values(std::string_view text) {

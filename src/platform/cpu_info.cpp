@@ -1,7 +1,9 @@
 #include "platform/cpu_info.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <limits>
 
 #include "platform/cpu_decode.h"
 
@@ -68,7 +70,11 @@ TscInfo decode_tsc_info(const CpuidSource& cpu) {
   }
   if (max_basic >= 0x16) base_mhz = cpu.cpuid(0x16, 0).eax & 0xFFFF;
   if (crystal != 0 && numerator != 0 && denominator != 0) {
-    info.tsc_frequency = static_cast<std::int64_t>(crystal * numerator / denominator);
+    // A hypervisor may report any three values; a frequency past the signed
+    // range is kept at its top instead of wrapping negative.
+    const std::uint64_t hz = crystal * numerator / denominator;
+    info.tsc_frequency = static_cast<std::int64_t>(
+        std::min<std::uint64_t>(hz, std::numeric_limits<std::int64_t>::max()));
   } else {
     info.tsc_frequency = static_cast<std::int64_t>(base_mhz * 1'000'000);
   }

@@ -36,7 +36,8 @@ Topology build_topology_from_records(const std::vector<ProcessorRecord>& records
 // skipped; decoding stops at a record that does not fit the buffer.
 std::vector<ProcessorRecord> decode_processor_information(std::span<const std::byte> buffer);
 
-// The OS's records, limited to the processors this process may use; empty on failure.
+// The OS's records (on Linux limited to the processors this process may
+// use; on Windows every processor of the system); empty on failure.
 std::vector<ProcessorRecord> read_processor_records();
 // The OS's processor count (at least 1).
 std::uint32_t os_processor_count();

@@ -29,8 +29,6 @@ struct TimerInfo {
 struct FastTimer : TimerInfo {
   // Probes the performance counter and classifies its source.
   FastTimer();
-  // A hand-made record (tests, or a caller that already probed).
-  explicit FastTimer(const TimerInfo& info) : TimerInfo(info) {}
   // Current performance-counter value, in report_frequency units.
   static std::int64_t now();
 };
@@ -38,7 +36,6 @@ struct FastTimer : TimerInfo {
 struct CoarseTimer : TimerInfo {
   // Probes the tick count: report frequency 1000, underlying = tick rate.
   CoarseTimer();
-  explicit CoarseTimer(const TimerInfo& info) : TimerInfo(info) {}
   // Milliseconds since system start.
   static std::int64_t now();
 };
@@ -60,5 +57,10 @@ std::string_view timer_source_name(TimerSource source);
 
 // Whether the fast timer may be used for a result under the HWBOT rules.
 bool is_hwbot_compliant(const FastTimer& timer);
+
+// What to tell a user whose fast timer fails those rules.
+inline constexpr std::string_view kBypassTimerCheckHint =
+    "Use --bypass-timer-check to run regardless if you are sure that this is a detection error "
+    "in terms of your windows version, processor, or timer";
 
 }  // namespace brisk

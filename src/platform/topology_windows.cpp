@@ -9,10 +9,10 @@
 namespace brisk {
 
 // The decoder reads the buffer by the published layout; check it against the
-// headers we build with. MinGW names EfficiencyClass Reserved[0] (offset 1)
-// and its CACHE_RELATIONSHIP predates GroupCount (offset 30).
+// headers we build with. (Older MinGW headers name EfficiencyClass
+// Reserved[0] and their CACHE_RELATIONSHIP predates GroupCount, at offset 30;
+// the decoder reads both by offset.)
 static_assert(offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Processor) == 8);
-static_assert(offsetof(PROCESSOR_RELATIONSHIP, Reserved) == 1);
 static_assert(offsetof(PROCESSOR_RELATIONSHIP, GroupCount) == 22);
 static_assert(offsetof(PROCESSOR_RELATIONSHIP, GroupMask) == 24);
 static_assert(offsetof(NUMA_NODE_RELATIONSHIP, GroupMask) == 24);

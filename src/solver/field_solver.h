@@ -30,7 +30,7 @@ class FieldSolver : public Workload {
     release_fields();
     grid_ = std::move(fresh);
     fields_allocated_ = true;
-    if (grid_.e.allocated() && grid_.h.allocated()) return std::nullopt;
+    if (has_fields()) return std::nullopt;
     return std::string("field allocation failed");
   }
 

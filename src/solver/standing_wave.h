@@ -19,7 +19,7 @@
 
 namespace brisk {
 
-// Sample nodes per axis: N / 16 - 2 (2 for N = 64), none for N below 32.
+// Sample nodes per axis: N / 16 - 2 (2 for N = 64), none for N below 48.
 inline std::uint64_t standing_wave_samples(std::uint64_t edge) {
   const std::uint64_t n = edge >= 2 ? (edge - 2) / 16 : 0;
   return n >= 2 ? n - 2 : 0;

@@ -52,7 +52,8 @@ std::optional<std::string> check_isa_support(std::string_view isa, const CpuFeat
       require(features.avx2, "avx2 support not detected");
       break;
     case 3:
-      // The fma sweeps assemble the curl with AVX2 lane permutes.
+      // The fma kernels are compiled with -mavx2, so the compiler may use AVX2
+      // anywhere in them.
       require(features.avx2, "avx2 support not detected");
       require(features.fma, "fma support not detected");
       break;

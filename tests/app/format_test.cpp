@@ -36,6 +36,7 @@ TEST(FormatSiTest, PlainCountsBelowOneThousand) {
   EXPECT_EQ(format_si(0, "Hz"), "0 Hz");
   EXPECT_EQ(format_si(999, "Hz"), "999 Hz");
   EXPECT_EQ(format_si(7, ""), "7 ");
+  EXPECT_EQ(format_hz(1'000'000'000), "1.00 GHz");
 }
 
 TEST(FormatSiTest, DecimalPrefixes) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 #include "platform/cpu_decode.h"
@@ -80,6 +81,12 @@ TEST(TscInfo, FrequencyFromCrystalRatio) {
   const TscInfo t = decode_tsc_info(tsc_cpu({2, 188, 38'400'000, 0}, 3600));
   EXPECT_EQ(t.tsc_frequency, 3'609'600'000);
   EXPECT_EQ(t.crystal_frequency, 38'400'000);
+}
+
+TEST(TscInfo, AbsurdRatioStopsAtTheTopOfTheSignedRange) {
+  // 0xFFFFFFFF * 0xFFFFFFFF / 1 is past INT64_MAX; it must not wrap negative.
+  const TscInfo t = decode_tsc_info(tsc_cpu({1, 0xFFFFFFFFu, 0xFFFFFFFFu, 0}, 3600));
+  EXPECT_EQ(t.tsc_frequency, std::numeric_limits<std::int64_t>::max());
 }
 
 TEST(TscInfo, FallsBackToBaseFrequencyWhenTheRatioIsIncomplete) {

@@ -53,7 +53,7 @@ TEST(CheckIsaSupport, OneLinePerMissingFeature) {
   EXPECT_EQ(check_isa_support("fma", features(true, true, false)), "fma support not detected\n");
   // Only the flags an ISA really uses are tested.
   EXPECT_EQ(check_isa_support("avx2", features(false, true, false)), std::nullopt);
-  // The fma sweeps use AVX2 permutes, so fma needs both flags.
+  // The fma kernels are compiled with -mavx2, so fma needs both flags.
   EXPECT_EQ(check_isa_support("fma", features(true, false, true)), "avx2 support not detected\n");
   EXPECT_EQ(check_isa_support("fma", none),
             "avx2 support not detected\nfma support not detected\n");
