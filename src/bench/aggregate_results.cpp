@@ -10,12 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "brisk_version.h"
 #include "platform/cpu_info.h"
 
 namespace brisk {
 namespace {
 
-constexpr std::string_view kVersion = "1.2.0";
 constexpr std::size_t kColumns = 5;
 using Row = std::array<std::string, kColumns>;
 

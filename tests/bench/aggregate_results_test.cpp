@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bench/console_capture.h"
+#include "brisk_version.h"
 #include "platform/cpu_info.h"
 
 namespace brisk {
@@ -50,7 +51,7 @@ TEST(AggregateResults, ValidRunPrintsTableVerdictAndSummedScore) {
       "===============",
       "  valid result ",
       "===============",
-      "brisk v1.2.0 standing_wave avx2",
+      "brisk v" + std::string(kVersion) + " standing_wave avx2",
       read_brand_string(),
       "final score: 82.3 MGups",
   };

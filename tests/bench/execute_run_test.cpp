@@ -10,6 +10,7 @@
 #include "bench/run_fixture.h"
 #include "bench/thread_count.h"
 #include "bench/worker_context.h"
+#include "brisk_version.h"
 #include "platform/timers.h"
 
 namespace brisk {
@@ -164,7 +165,7 @@ TEST(RunBenchmark, RealStandingWaveRunAtGrid64IsValid) {
   const RunOutcome outcome = test::run_bounded([&] { return run_benchmark(config, topology); });
   EXPECT_TRUE(outcome.valid) << console.err();
   EXPECT_GT(outcome.score, 0.0);
-  EXPECT_TRUE(contains(console.out(), "brisk v1.2.0 standing_wave sse2\n"));
+  EXPECT_TRUE(contains(console.out(), "brisk v" + std::string(kVersion) + " standing_wave sse2\n"));
 }
 
 TEST(ThreadCount, AutomaticCountIsCoresLimitedByMemory) {

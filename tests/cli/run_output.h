@@ -2,12 +2,15 @@
 // tests: the whole sequence of a single valid run, line by line.
 #pragma once
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "brisk_version.h"
 
 namespace brisk::cli {
 
@@ -90,7 +93,7 @@ inline int expect_valid_run(LineCursor& lines, const std::string& workload, cons
   lines.exact("===============");
   lines.exact("  valid result ");
   lines.exact("===============");
-  lines.exact("brisk v1.2.0 " + workload + " " + isa);
+  lines.exact(fmt::format("brisk v{} {} {}", kVersion, workload, isa));
   lines.exact(brand);
   lines.match("final score: \\d+(\\.\\d+)?(e[-+]\\d+)? MGups");
   return threads;
