@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Tries the packages as a user would, each unpacked into an empty folder:
+#
+#   check_packages.sh <linux-package-dir> <windows-package-dir> <wine>
+#
+# - the .deb and the .tar.gz hold the program, the README and the license;
+#   the installed brisk answers --help and makes a valid 1-second run;
+#   the .deb's dependencies are met on this system;
+# - the .zip holds brisk.exe, the README and the license; brisk.exe imports
+#   nothing but Windows system DLLs, and under Wine answers --help and makes
+#   a valid 1-second run.
+set -euo pipefail
+
+linux_dir=${1:?usage: check_packages.sh <linux-package-dir> <windows-package-dir> <wine>}
+windows_dir=${2:?usage: check_packages.sh <linux-package-dir> <windows-package-dir> <wine>}
+wine=${3:?usage: check_packages.sh <linux-package-dir> <windows-package-dir> <wine>}
+version=$(sed -n 's/^project(brisk VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# present <path>: whether the package is there (a failure when it is not).
+present() {
+  [[ -f $1 ]] && return 0
+  fail "no package $1"
+  return 1
+}
+
+expect_files() { # expect_files <root> <relative path>...
+  local root=$1 f
+  shift
+  for f in "$@"; do
+    [[ -s $root/$f ]] || fail "$f missing from $(basename "$root")"
+  done
+}
+
+# try_program <label> <command...>: --help and a 1-second run with standard
+# input empty must end with status 0 and print what a user expects.
+try_program() {
+  local label=$1 out status
+  shift
+  status=0
+  out=$("$@" --help 2>&1 </dev/null) || status=$?
+  if ((status != 0)) || ! grep -q "^USAGE:" <<<"$out"; then
+    fail "$label --help: status $status"
+    echo "$out" | tail -n 20
+  fi
+  status=0
+  out=$("$@" -d 1 -s 64 -n 1 --harness-sub-runs 1 2>&1 </dev/null) || status=$?
+  if ((status != 0)) || ! grep -q "^  valid result $" <<<"$out" ||
+    ! grep -q "^brisk v$version " <<<"$out" || ! grep -q "press enter to exit" <<<"$out"; then
+    fail "$label 1-second run: status $status"
+    echo "$out" | tail -n 30
+  else
+    echo "ok: $label: $(grep '^final score:' <<<"$out")"
+  fi
+}
+
+# Wine now and then drops a program it is starting (status 1, nothing
+# printed by the program): start it again, at most twice.
+under_wine() {
+  local attempt out status
+  for attempt in 1 2 3; do
+    status=0
+    out=$("$wine" "$@" 2>&1) || status=$?
+    if ((status == 0)) || grep -qv -e '^wine' -e '^$' <<<"$out"; then break; fi
+    echo "[ wine ] start failed, trying again" >&2
+  done
+  printf '%s\n' "$out"
+  return "$status"
+}
+
+# The .deb
+deb="$linux_dir/brisk_${version}_amd64.deb"
+if present "$deb"; then
+  dpkg-deb -x "$deb" "$work/deb"
+  expect_files "$work/deb" usr/bin/brisk usr/share/doc/brisk/README.md usr/share/doc/brisk/LICENSE
+  dpkg --dry-run -i "$deb" >"$work/dpkg.log" 2>&1 || {
+    fail "dpkg -i would fail for $(basename "$deb")"
+    cat "$work/dpkg.log"
+  }
+  try_program ".deb usr/bin/brisk" "$work/deb/usr/bin/brisk"
+fi
+
+# The .tar.gz
+tgz="$linux_dir/brisk-${version}-linux-x86_64.tar.gz"
+if present "$tgz"; then
+  mkdir "$work/tgz"
+  tar -xzf "$tgz" -C "$work/tgz"
+  top="$work/tgz/brisk-${version}-linux-x86_64"
+  expect_files "$top" bin/brisk share/doc/brisk/README.md share/doc/brisk/LICENSE
+  try_program ".tar.gz bin/brisk" "$top/bin/brisk"
+fi
+
+# The .zip
+zip=$(realpath -m "$windows_dir/brisk-${version}-windows-x86_64.zip")
+if present "$zip"; then
+  mkdir "$work/zip"
+  (cd "$work/zip" && cmake -E tar xf "$zip")
+  top="$work/zip/brisk-${version}-windows-x86_64"
+  expect_files "$top" bin/brisk.exe share/doc/brisk/README.md share/doc/brisk/LICENSE
+  if [[ -f $top/bin/brisk.exe ]]; then
+    # What Windows itself ships; anything else (libstdc++-6.dll,
+    # libwinpthread-1.dll, ...) would be missing on a user's machine.
+    system_dlls='^(kernel32|advapi32|msvcrt|ntdll|user32|ws2_32|shell32|ole32|bcrypt|ucrtbase|api-ms-win-[a-z0-9-]+)\.dll$'
+    imports=$(objdump -p "$top/bin/brisk.exe" | sed -n 's/^[[:space:]]*DLL Name: //p')
+    [[ -n $imports ]] || fail "no import table read from brisk.exe"
+    while read -r dll; do
+      [[ -z $dll ]] && continue
+      if grep -qiE "$system_dlls" <<<"$dll"; then
+        echo "ok: brisk.exe imports $dll"
+      else
+        fail "brisk.exe imports $dll, which is not a Windows system DLL"
+      fi
+    done <<<"$imports"
+    try_program ".zip bin/brisk.exe" under_wine "$top/bin/brisk.exe"
+  fi
+fi
+
+if ((failures)); then
+  echo "package check: $failures failure(s)"
+  exit 1
+fi
+echo "package check passed"

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Builds both builds and runs every test: the Linux build with its unit and
+# end-to-end tests, the sse2 checks, the checks on emulated processors, the
+# Windows cross build with its unit and end-to-end tests under Wine, and the
+# packages, unpacked and run as a user would. Missing Debian packages are
+# installed first; a second call rebuilds only what changed. Fails when
+# anything fails.
+set -euo pipefail
+root=$(cd "$(dirname "$0")" && pwd)
+cd "$root"
+jobs=$(nproc)
+
+step() { printf '\n==== %s (%ss)\n' "$1" "$SECONDS"; }
+
+step "packages"
+source scripts/ensure_packages.sh
+ensure_packages cmake g++ make binutils dpkg-dev libfmt-dev libgtest-dev libgmock-dev \
+  googletest libbenchmark-dev g++-mingw-w64-x86-64-posix wine64 qemu-user
+
+# Wine gets a prefix of its own inside the build tree; whatever wineserver
+# this run starts is ended on the way out, pass or fail.
+export WINEDEBUG=-all
+export WINEPREFIX="$root/build/wineprefix"
+wine=/usr/lib/wine/wine64
+wine_server=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+cleanup() { "$wine_server" -k >/dev/null 2>&1 || true; }
+trap cleanup EXIT
+
+step "Linux build"
+cmake --preset linux-release >/dev/null
+cmake --build --preset linux-release -j"$jobs"
+
+step "Linux tests"
+ctest --preset linux-release -j"$jobs"
+
+step "sse2 object check"
+bash .ci/check_sse2_objects.sh build/linux
+
+step "Windows cross build"
+cmake --preset windows-cross >/dev/null
+cmake --build --preset windows-cross -j"$jobs"
+
+step "Windows tests under Wine"
+mkdir -p "$WINEPREFIX"
+"$wine" cmd /c exit >/dev/null 2>&1 || true # create the prefix once, up front
+# One server for every Wine process of the run: without it Wine now and then
+# drops a program it starts ("wine client error: ... Connection reset by
+# peer"). The server keeps Wine's own service processes alive with it, and
+# they keep whatever output they inherited open, so they are started here,
+# with their output on /dev/null, not by the first test under ctest (which
+# would then wait for its output to end, forever).
+"$wine_server" -w >/dev/null 2>&1 || true
+"$wine_server" -p >/dev/null 2>&1 || true
+"$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
+ctest --preset windows-cross
+
+step "Windows end-to-end tests under Wine"
+BRISK_EXE="$wine $root/build/windows/src/app/brisk.exe" build/linux/tests/cli/brisk_cli_tests
+
+step "packages: build"
+cmake --workflow --preset linux-package >/dev/null
+cmake --workflow --preset windows-package >/dev/null
+
+step "packages: unpacked and run as a user would"
+bash .ci/check_packages.sh build/app/packages build/windows/packages "$wine"
+
+step "done"
