@@ -80,7 +80,12 @@ std::vector<LogicalProcessor> build_numa_plan(const Topology& topology) {
 }
 
 void ThreadingManager::place_current_thread(std::uint32_t thread_index) const {
-  if (thread_index >= plan.size()) return;
+  if (thread_index >= plan.size()) {
+    // Thread 0 is the run's own thread, whose binding from an earlier run
+    // stays; every other thread is new and may have inherited that binding.
+    if (thread_index != 0) unbind_current_thread();
+    return;
+  }
   const LogicalProcessor& target = plan[thread_index];
   // A refusal leaves the thread to the scheduler, which is still a valid run.
   bind_current_thread(target.group, target.os_index);

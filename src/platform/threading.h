@@ -13,8 +13,10 @@ struct ThreadingManager {
   std::uint32_t thread_count = 0;
   std::vector<LogicalProcessor> plan;  // entry k is the processor of thread k
 
-  // Binds the calling thread to plan entry `thread_index`; nothing happens when
-  // the index has no entry or the OS refuses.
+  // Binds the calling thread to plan entry `thread_index`. A thread other than
+  // thread 0 whose index has no entry is given the processors the process
+  // started with; thread 0 (the run's own thread) keeps whatever binding it
+  // has. A refusal by the OS leaves the thread where it was.
   void place_current_thread(std::uint32_t thread_index) const;
 };
 
@@ -40,5 +42,10 @@ std::vector<LogicalProcessor> build_phte_plan(const Topology& topology);
 // Binds the calling thread to logical processor `os_index` of processor group
 // `group`; false when the OS refuses (the thread then stays where it was).
 bool bind_current_thread(std::uint16_t group, std::uint32_t os_index);
+
+// Lets the calling thread run on every processor the process was allowed at
+// start; false when the OS refuses. Needed where a new thread inherits its
+// creator's binding (Linux); a no-op where it gets the process's (Windows).
+bool unbind_current_thread();
 
 }  // namespace brisk

@@ -2,11 +2,45 @@
 #include <pthread.h>
 #include <sched.h>
 
+#include <cerrno>
+#include <vector>
+
 #include "platform/threading.h"
 
 namespace brisk {
+namespace {
+
+// The processors the process was allowed when it started. Linux has no
+// process-wide mask, and a new thread inherits its creator's, so this is the
+// only way back once the main thread has been bound to one processor.
+struct OriginalAffinity {
+  std::vector<cpu_set_t> sets;  // empty when the kernel did not answer
+  std::size_t bytes() const { return sets.size() * sizeof(cpu_set_t); }
+};
+
+OriginalAffinity read_affinity() {
+  // The kernel refuses a set smaller than its own CPU mask; grow until it fits.
+  for (std::size_t count = 1; count <= 4096; count *= 2) {
+    OriginalAffinity affinity{std::vector<cpu_set_t>(count)};
+    if (sched_getaffinity(0, affinity.bytes(), affinity.sets.data()) == 0) return affinity;
+    if (errno != EINVAL) break;
+  }
+  return {};
+}
+
+const OriginalAffinity& original_affinity() {
+  static const OriginalAffinity affinity = read_affinity();
+  return affinity;
+}
+
+// Taken while the process starts, on the main thread and before anything can
+// have bound it; the function-local static above covers an earlier caller.
+[[maybe_unused]] const bool affinity_taken_at_start = (original_affinity(), true);
+
+}  // namespace
 
 bool bind_current_thread(std::uint16_t group, std::uint32_t os_index) {
+  (void)original_affinity();  // never taken after a binding
   if (os_index >= 64) return false;
   const std::size_t cpu = std::size_t{group} * 64 + os_index;
   cpu_set_t* set = CPU_ALLOC(cpu + 1);
@@ -17,6 +51,12 @@ bool bind_current_thread(std::uint16_t group, std::uint32_t os_index) {
   const bool bound = pthread_setaffinity_np(pthread_self(), bytes, set) == 0;
   CPU_FREE(set);
   return bound;
+}
+
+bool unbind_current_thread() {
+  const OriginalAffinity& affinity = original_affinity();
+  if (affinity.sets.empty()) return false;
+  return pthread_setaffinity_np(pthread_self(), affinity.bytes(), affinity.sets.data()) == 0;
 }
 
 }  // namespace brisk

@@ -13,4 +13,8 @@ bool bind_current_thread(std::uint16_t group, std::uint32_t os_index) {
   return SetThreadGroupAffinity(GetCurrentThread(), &affinity, nullptr) != FALSE;
 }
 
+// A new Windows thread gets the process's affinity, never its creator's, so an
+// unplanned thread is unbound already.
+bool unbind_current_thread() { return true; }
+
 }  // namespace brisk

@@ -3,6 +3,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -80,6 +81,41 @@ TEST(LinuxBackend, ThreadsBeyondThePlanStayUnbound) {
   });
   worker.join();
   EXPECT_EQ(after, before);
+}
+
+// As in a run: the calling thread is thread 0 and starts the others, and it
+// keeps its binding into the next run, where new threads inherit it.
+TEST(LinuxBackend, UnplannedThreadsGetTheProcessorsTheProcessStartedWith) {
+  const std::vector<int> original = allowed_cpus();
+  if (original.size() < 2) GTEST_SKIP() << "the process may use only one processor";
+  ThreadingManager manager;
+  manager.plan.resize(1);
+  manager.plan[0].group = static_cast<std::uint16_t>(original[0] / 64);
+  manager.plan[0].os_index = static_cast<std::uint32_t>(original[0] % 64);
+  manager.thread_count = 3;
+  std::vector<std::vector<int>> seen[2];  // per run, the allowed set of each thread
+  std::thread run_thread([&] {
+    for (auto& run : seen) {
+      run.resize(manager.thread_count);
+      std::vector<std::thread> others;
+      for (std::uint32_t k = 1; k < manager.thread_count; ++k) {
+        others.emplace_back([&, k] {
+          manager.place_current_thread(k);
+          run[k] = allowed_cpus();
+        });
+      }
+      manager.place_current_thread(0);
+      run[0] = allowed_cpus();
+      for (std::thread& t : others) t.join();
+    }
+  });
+  run_thread.join();
+  for (std::size_t r = 0; r < 2; ++r) {
+    SCOPED_TRACE("run " + std::to_string(r + 1));
+    EXPECT_EQ(seen[r][0], std::vector<int>{original[0]});
+    EXPECT_EQ(seen[r][1], original);
+    EXPECT_EQ(seen[r][2], original);
+  }
 }
 
 TEST(LinuxBackend, RefusedBindingLeavesTheThreadWhereItWas) {
