@@ -42,6 +42,18 @@ std::optional<std::uint64_t> read_number(const fs::path& path) {
   return value;
 }
 
+// A CPU set from `list_name` in `dir`, or from `mask_name` where the kernel
+// has no list file; none when neither holds a usable set.
+std::optional<CpuSet> read_cpus(const fs::path& dir, std::string_view list_name,
+                                std::string_view mask_name) {
+  if (const auto list = read_text(dir / list_name)) return parse_cpu_list(*list);
+  const auto mask = read_text(dir / mask_name);
+  if (!mask) return std::nullopt;
+  CpuSet cpus = parse_cpu_mask(*mask);
+  if (cpus.empty()) return std::nullopt;  // garbage reads as a missing file
+  return cpus;
+}
+
 CpuSet intersect(const CpuSet& a, const CpuSet& b) {
   CpuSet out;
   std::set_intersection(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
@@ -112,9 +124,9 @@ std::vector<CpuSet> core_sets(const fs::path& cpu_dir, const CpuSet& allowed) {
   for (std::uint32_t cpu : allowed) {
     if (assigned.count(cpu)) continue;
     const fs::path topo = cpu_dir / ("cpu" + std::to_string(cpu)) / "topology";
-    std::optional<std::string> siblings = read_text(topo / "core_cpus_list");
-    if (!siblings) siblings = read_text(topo / "thread_siblings_list");
-    CpuSet core = siblings ? intersect(parse_cpu_list(*siblings), allowed) : CpuSet{};
+    std::optional<CpuSet> siblings = read_cpus(topo, "core_cpus_list", "core_cpus");
+    if (!siblings) siblings = read_cpus(topo, "thread_siblings_list", "thread_siblings");
+    CpuSet core = siblings ? intersect(*siblings, allowed) : CpuSet{};
     std::erase_if(core, [&](std::uint32_t c) { return assigned.count(c) != 0; });
     if (!std::binary_search(core.begin(), core.end(), cpu)) {
       core.insert(std::lower_bound(core.begin(), core.end(), cpu), cpu);
@@ -133,9 +145,9 @@ std::vector<ProcessorRecord> cache_records(const fs::path& cpu_dir, const CpuSet
     for (std::uint32_t index : numbered_entries(cache_dir, "index")) {
       const fs::path dir = cache_dir / ("index" + std::to_string(index));
       const auto level = read_number(dir / "level");
-      const auto shared = read_text(dir / "shared_cpu_list");
+      const auto shared = read_cpus(dir, "shared_cpu_list", "shared_cpu_map");
       if (!level || !shared || *level > 255) continue;
-      CpuSet cpus = intersect(parse_cpu_list(*shared), allowed);
+      CpuSet cpus = intersect(*shared, allowed);
       if (cpus.empty()) continue;
       auto key = std::make_tuple(*level, read_text(dir / "type").value_or(""), cpus);
       if (!seen.insert(std::move(key)).second) continue;
@@ -152,10 +164,10 @@ std::vector<ProcessorRecord> cache_records(const fs::path& cpu_dir, const CpuSet
 std::vector<ProcessorRecord> node_records(const fs::path& node_dir, const CpuSet& allowed) {
   std::vector<ProcessorRecord> records;
   for (std::uint32_t node : numbered_entries(node_dir, "node")) {
-    const auto list = read_text(node_dir / ("node" + std::to_string(node)) / "cpulist");
-    if (!list) continue;
+    const auto cpus = read_cpus(node_dir / ("node" + std::to_string(node)), "cpulist", "cpumap");
+    if (!cpus) continue;
     // Windows describes a node once per processor group it spans; so do we.
-    for (const GroupMask& m : masks_of(intersect(parse_cpu_list(*list), allowed))) {
+    for (const GroupMask& m : masks_of(intersect(*cpus, allowed))) {
       ProcessorRecord r;
       r.kind = RecordKind::numa_node;
       r.node_number = node;
@@ -191,6 +203,28 @@ std::vector<std::uint32_t> parse_cpu_list(std::string_view text) {
     for (std::uint32_t cpu = first; cpu <= last; ++cpu) cpus.insert(cpu);
   }
   return {cpus.begin(), cpus.end()};
+}
+
+std::vector<std::uint32_t> parse_cpu_mask(std::string_view text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.remove_suffix(1);
+  CpuSet cpus;
+  // The last word holds CPUs 0-31, the one before it 32-63, and so on.
+  std::uint64_t first_cpu = 0;
+  while (!text.empty()) {
+    const std::size_t comma = text.rfind(',');
+    const std::string_view word = comma == std::string_view::npos ? text : text.substr(comma + 1);
+    text = comma == std::string_view::npos ? std::string_view{} : text.substr(0, comma);
+    if (comma != std::string_view::npos && text.empty()) return {};  // a leading comma
+    std::uint32_t bits = 0;
+    const char* end = word.data() + word.size();
+    const auto [p, ec] = std::from_chars(word.data(), end, bits, 16);
+    if (word.empty() || word.size() > 8 || ec != std::errc() || p != end) return {};
+    for (std::uint32_t bit = 0; bit < 32 && first_cpu + bit <= kMaxCpu; ++bit) {
+      if ((bits >> bit) & 1U) cpus.push_back(static_cast<std::uint32_t>(first_cpu + bit));
+    }
+    first_cpu += 32;
+  }
+  return cpus;  // ascending: words and bits were read from the lowest up
 }
 
 std::vector<ProcessorRecord> records_from_sysfs(const std::string& devices_root,

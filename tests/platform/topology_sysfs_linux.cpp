@@ -1,9 +1,12 @@
 // The sysfs reader on hand-made sysfs trees.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "platform/topology_sysfs.h"
@@ -29,13 +32,55 @@ TEST(ParseCpuList, DropsMalformedAndHugeParts) {
   EXPECT_TRUE(parse_cpu_list("65536").empty());
 }
 
+TEST(ParseCpuMask, WordsAreMostSignificantFirst) {
+  std::vector<std::uint32_t> first48(48);
+  for (std::uint32_t i = 0; i < 48; ++i) first48[i] = i;
+  EXPECT_EQ(parse_cpu_mask("00000000,00000000,0000ffff,ffffffff\n"), first48);
+  EXPECT_EQ(parse_cpu_mask("80000000,00000000"), (std::vector<std::uint32_t>{63}));
+  // Kernels print the top word only as wide as the CPUs it covers.
+  EXPECT_EQ(parse_cpu_mask("f"), (std::vector<std::uint32_t>{0, 1, 2, 3}));
+  EXPECT_EQ(parse_cpu_mask("1,00000005"), (std::vector<std::uint32_t>{0, 2, 32}));
+  EXPECT_TRUE(parse_cpu_mask("").empty());
+  EXPECT_TRUE(parse_cpu_mask("\n").empty());
+  EXPECT_TRUE(parse_cpu_mask("00000000,00000000").empty());
+}
+
+TEST(ParseCpuMask, MalformedMasksAreEmptyAndHugeOnesStopAtCpu65535) {
+  for (const char* bad : {"0000000g", "ff,,ff", ",ff", "ff,", "123456789", "0x1f", "-1", "f f"}) {
+    EXPECT_TRUE(parse_cpu_mask(bad).empty()) << bad;
+  }
+  std::string words;
+  for (int i = 0; i < 2047; ++i) words += ",00000000";
+  EXPECT_EQ(parse_cpu_mask("80000000" + words), (std::vector<std::uint32_t>{65535}));
+  EXPECT_EQ(parse_cpu_mask("ffffffff" + words + ",00000001"), (std::vector<std::uint32_t>{0}));
+}
+
+enum class Form { list, mask };
+
+// `cpus` as the kernel prints a mask on a machine of `cpu_count` CPUs: 32-bit
+// words, most significant first, the top one only as wide as it needs to be.
+std::string mask_text(const std::vector<std::uint32_t>& cpus, std::uint32_t cpu_count) {
+  const std::uint32_t words = std::max<std::uint32_t>(1, (cpu_count + 31) / 32);
+  std::vector<std::uint32_t> bits(words);
+  for (std::uint32_t cpu : cpus) bits.at(cpu / 32) |= std::uint32_t{1} << (cpu % 32);
+  std::string text;
+  for (std::uint32_t w = words; w-- > 0;) {
+    const int width = w == words - 1 && cpu_count % 32 != 0 ? (cpu_count % 32 + 3) / 4 : 8;
+    if (!text.empty()) text += ',';
+    text += fmt::format("{:0{}x}", bits[w], width);
+  }
+  return text;
+}
+
 // A throw-away sysfs tree below a temporary directory.
 class FakeSysfs : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("brisk_sysfs_" + std::to_string(getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    // In memory where possible: a tree of a large machine is hundreds of files.
+    const fs::path base =
+        access("/dev/shm", W_OK) == 0 ? fs::path("/dev/shm") : fs::temp_directory_path();
+    root_ = base / ("brisk_sysfs_" + std::to_string(getpid()) + "_" +
+                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
   }
   void TearDown() override { fs::remove_all(root_); }
@@ -45,8 +90,19 @@ class FakeSysfs : public ::testing::Test {
     fs::create_directories(path.parent_path());
     std::ofstream(path) << text << "\n";
   }
+  // A CPU set given as a cpu list, written as a list file or, as older kernels
+  // have it, only as a mask file.
+  void cpus(const std::string& dir, const std::string& list_name, const std::string& mask_name,
+            const std::string& list) {
+    if (form_ == Form::list) {
+      write(dir + list_name, list);
+    } else {
+      write(dir + mask_name, mask_text(parse_cpu_list(list), cpu_count_));
+    }
+  }
   void cpu(std::uint32_t n, const std::string& siblings) {
-    write("system/cpu/cpu" + std::to_string(n) + "/topology/core_cpus_list", siblings);
+    const std::string dir = "system/cpu/cpu" + std::to_string(n) + "/topology/";
+    cpus(dir, "core_cpus_list", "thread_siblings", siblings);
   }
   void cache(std::uint32_t n, int index, int level, const std::string& type,
              const std::string& shared) {
@@ -54,7 +110,10 @@ class FakeSysfs : public ::testing::Test {
         "system/cpu/cpu" + std::to_string(n) + "/cache/index" + std::to_string(index) + "/";
     write(dir + "level", std::to_string(level));
     write(dir + "type", type);
-    write(dir + "shared_cpu_list", shared);
+    cpus(dir, "shared_cpu_list", "shared_cpu_map", shared);
+  }
+  void node(std::uint32_t n, const std::string& list) {
+    cpus("system/node/node" + std::to_string(n) + "/", "cpulist", "cpumap", list);
   }
   std::vector<ProcessorRecord> records(const std::vector<std::uint32_t>& allowed) {
     return records_from_sysfs(root_.string(), allowed);
@@ -63,6 +122,8 @@ class FakeSysfs : public ::testing::Test {
     return build_topology_from_records(records(allowed));
   }
 
+  Form form_ = Form::list;
+  std::uint32_t cpu_count_ = 0;  // CPUs of the fake machine: the width of its masks
   fs::path root_;
 };
 
@@ -171,6 +232,118 @@ TEST_F(FakeSysfs, CpusBeyond64LandInProcessorGroupOne) {
   std::size_t node_records = 0;
   for (const ProcessorRecord& rec : r) node_records += rec.kind == RecordKind::numa_node;
   EXPECT_EQ(node_records, 2u);
+}
+
+std::vector<std::string> described(const std::vector<ProcessorRecord>& records) {
+  std::vector<std::string> out;
+  for (const ProcessorRecord& r : records) {
+    std::string text = fmt::format("kind={} class={} node={} level={}", static_cast<int>(r.kind),
+                                   r.efficiency_class, r.node_number, r.cache_level);
+    for (const GroupMask& m : r.masks) text += fmt::format(" {}:{:x}", m.group, m.mask);
+    out.push_back(text);
+  }
+  return out;
+}
+
+std::vector<std::uint32_t> first_cpus(std::uint32_t count) {
+  std::vector<std::uint32_t> cpus(count);
+  for (std::uint32_t i = 0; i < count; ++i) cpus[i] = i;
+  return cpus;
+}
+
+// Older kernels describe the same machine with mask files only; the tree must
+// not depend on which form the kernel offers.
+TEST_F(FakeSysfs, MaskFilesGiveTheSameTreeAsListFiles) {
+  struct Machine {
+    std::string name;
+    std::uint32_t cpu_count;
+    std::vector<std::uint32_t> allowed;
+    std::function<void()> write;
+    std::size_t nodes, cores;  // so that neither form passes by coming out flat
+  };
+  const auto smt_pairs = [this] {
+    for (std::uint32_t n = 0; n < 4; ++n) {
+      const std::string core = n % 2 == 0 ? "0,2" : "1,3";
+      cpu(n, core);
+      cache(n, 0, 1, "Data", core);
+      cache(n, 1, 2, "Unified", core);
+      cache(n, 2, 3, "Unified", "0-3");
+    }
+    node(0, "0-3");
+  };
+  const auto two_nodes = [this] {
+    for (std::uint32_t n = 0; n < 4; ++n) {
+      cpu(n, n < 2 ? "0-1" : "2-3");
+      cache(n, 0, 3, "Unified", n < 2 ? "0-1" : "2-3");
+    }
+    node(0, "0-1");
+    node(1, "2-3");
+  };
+  const auto two_groups = [this] {
+    for (std::uint32_t n : {63u, 64u, 65u}) {
+      cpu(n, n == 63 ? "63" : "64-65");
+      cache(n, 0, 3, "Unified", "63-65");
+    }
+    node(0, "63-65");
+  };
+  // Four nodes of 12 two-thread cores; CPU c and c + 48 are siblings, so
+  // nodes 1 and 2 span both processor groups.
+  const auto server = [this] {
+    for (std::uint32_t k = 0; k < 4; ++k) {
+      const std::uint32_t a = k * 12, b = 48 + k * 12;
+      const std::string node_cpus = fmt::format("{}-{},{}-{}", a, a + 11, b, b + 11);
+      for (std::uint32_t c = 0; c < 12; ++c) {
+        for (std::uint32_t n : {a + c, b + c}) {
+          cpu(n, fmt::format("{},{}", a + c, b + c));
+          cache(n, 0, 3, "Unified", node_cpus);
+        }
+      }
+      node(k, node_cpus);
+    }
+  };
+  const std::vector<Machine> machines = {
+      {"SMT siblings 0,2 and 1,3", 4, first_cpus(4), smt_pairs, 1, 2},
+      {"two nodes, a container on CPUs 1 and 2", 4, {1, 2}, two_nodes, 2, 2},
+      {"CPUs 63 to 65 in two processor groups", 66, {63, 64, 65}, two_groups, 1, 2},
+      {"96 CPUs in four nodes", 96, first_cpus(96), server, 4, 48},
+  };
+  for (const Machine& m : machines) {
+    SCOPED_TRACE(m.name);
+    std::vector<std::string> records_of[2], lines_of[2];
+    for (const Form form : {Form::list, Form::mask}) {
+      SCOPED_TRACE(form == Form::list ? "list files" : "mask files");
+      fs::remove_all(root_);
+      form_ = form;
+      cpu_count_ = m.cpu_count;
+      m.write();
+      const std::vector<ProcessorRecord> r = records(m.allowed);
+      const Topology t = build_topology_from_records(r);
+      EXPECT_EQ(t.numa_nodes.size(), m.nodes);
+      EXPECT_EQ(t.core_count(), m.cores);
+      records_of[static_cast<int>(form)] = described(r);
+      lines_of[static_cast<int>(form)] = lines(t);
+    }
+    EXPECT_EQ(records_of[1], records_of[0]);
+    EXPECT_EQ(lines_of[1], lines_of[0]);
+  }
+}
+
+TEST_F(FakeSysfs, UnreadableMasksCountAsMissingFiles) {
+  write("system/cpu/cpu0/topology/core_cpus", "not a mask");
+  write("system/cpu/cpu0/topology/thread_siblings", "3");  // the next file still counts
+  write("system/cpu/cpu2/topology/thread_siblings", "");
+  write("system/cpu/cpu3/topology/thread_siblings", "ffffffff,");
+  write("system/cpu/cpu0/cache/index0/level", "3");
+  write("system/cpu/cpu0/cache/index0/shared_cpu_map", "0000000g");
+  write("system/node/node0/cpumap", ",f");
+  const std::vector<ProcessorRecord> r = records({0, 1, 2, 3});
+  for (const ProcessorRecord& rec : r) EXPECT_EQ(rec.kind, RecordKind::core);
+  EXPECT_EQ(lines(build_topology_from_records(r)),
+            (std::vector<std::string>{"perf_level_count=1", "numa node id=0", "|--llc id=0",
+                                      "|  |--core id=0 perf_level=0", "|  |  |--logical idx=0 os=0",
+                                      "|  |  |--logical idx=1 os=1", "|  |--core id=1 perf_level=0",
+                                      "|  |  |--logical idx=0 os=2", "|  |--core id=2 perf_level=0",
+                                      "|  |  |--logical idx=0 os=3"}));
 }
 
 TEST_F(FakeSysfs, MissingSysfsStillGivesOneCorePerAllowedCpu) {
