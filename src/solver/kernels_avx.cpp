@@ -1,4 +1,8 @@
 // The scalar kernels built for avx (compiled with that ISA's flags only).
+// An AVX processor need not have AVX2 or FMA (Sandy Bridge has neither).
+#if !defined(__AVX__) || defined(__AVX2__) || defined(__FMA__) || defined(__AVX512F__)
+#error "kernels_avx.cpp must be built with AVX and nothing above it"
+#endif
 #include "solver/kernels_scalar.h"
 
 namespace brisk {

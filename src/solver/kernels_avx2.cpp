@@ -1,4 +1,7 @@
 // The scalar kernels built for avx2 (compiled with that ISA's flags only).
+#if !defined(__AVX2__) || defined(__FMA__) || defined(__AVX512F__)
+#error "kernels_avx2.cpp must be built with AVX2 and nothing above it"
+#endif
 #include "solver/kernels_scalar.h"
 
 namespace brisk {

@@ -17,6 +17,10 @@
 // earlier and are still in the caches.
 #include <immintrin.h>
 
+#if !defined(__AVX2__) || !defined(__FMA__) || defined(__AVX512F__)
+#error "kernels_fma.cpp must be built with AVX2 and FMA and nothing above them"
+#endif
+
 #include "solver/kernel_grid.h"
 
 namespace brisk {

@@ -7,6 +7,12 @@
 #include "solver/soft_gaussian.h"
 #include "solver/standing_wave.h"
 
+// Every workload of every variant is compiled here, outside the kernels: this
+// code runs on every processor, so it must stay at the x86-64 baseline.
+#if defined(__AVX__) || defined(__FMA__) || defined(__AVX512F__) || defined(__BMI__)
+#error "the solver's baseline code is built with AVX or above: check the solver's flags"
+#endif
+
 namespace brisk {
 namespace {
 
