@@ -1,14 +1,19 @@
-// Names, support checks and the factory's products.
+// Names, support checks, the factory's products and the floating-point mode
+// its workloads set.
 #include "solver/workload_factory.h"
 
 #include <gtest/gtest.h>
+#include <xmmintrin.h>
 
+#include <cstdint>
 #include <memory>
+#include <thread>
 #include <type_traits>
 
 #include "solver/isa.h"
 #include "solver/soft_gaussian.h"
 #include "solver/standing_wave.h"
+#include "solver_test_support.h"
 
 namespace brisk {
 namespace {
@@ -102,6 +107,38 @@ TEST(MakeWorkload, ConstructedWithoutStorage) {
   ASSERT_NE(made, nullptr);
   EXPECT_EQ(made->updates_per_step(), 0u);
   EXPECT_FALSE(dynamic_cast<FieldSolver<Avx2>*>(made.get())->fields_allocated());
+}
+
+// The MXCSR that init_fields leaves on the thread that calls it, when the
+// thread started with `start`. A thread of its own, so the test runner's
+// thread keeps its mode; the start is set explicitly because a new thread may
+// inherit its creator's MXCSR (Linux copies it), and other tests set FTZ.
+std::uint32_t mxcsr_after_init(const char* workload, std::uint32_t start) {
+  std::uint32_t after = 0;
+  std::thread worker([&] {
+    _mm_setcsr(start);
+    const std::unique_ptr<Workload> made = make_workload(workload, "sse2", 0);
+    if (made == nullptr) return;
+    if (made->allocate_fields(FieldConfig{testing::heap(), 64, 0.01}).has_value()) return;
+    if (made->init_fields().has_value()) return;
+    after = _mm_getcsr();
+  });
+  worker.join();
+  return after;
+}
+
+TEST(InitFields, OrsFlushToZeroAndDenormalsAreZeroIntoTheThreadsMxcsr) {
+  // Bits 0..5 are the sticky exception flags that the arithmetic of
+  // init_fields may raise (inexact); the control bits are what it sets.
+  constexpr std::uint32_t kControl = ~0x3Fu;
+  constexpr std::uint32_t kDefault = 0x1F80;          // every exception masked, round to nearest
+  constexpr std::uint32_t kRoundTowardZero = 0x7F80;  // rounding control bits 13 and 14 set
+  for (const char* workload : {"standing_wave", "soft_gaussian"}) {
+    SCOPED_TRACE(workload);
+    EXPECT_EQ(mxcsr_after_init(workload, kDefault) & kControl, 0x9FC0u);
+    // OR-ed into the old value, never a whole new value: the rounding mode stays.
+    EXPECT_EQ(mxcsr_after_init(workload, kRoundTowardZero) & kControl, 0xFFC0u);
+  }
 }
 
 }  // namespace
