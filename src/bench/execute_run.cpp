@@ -43,6 +43,14 @@ bool check_isa(const RunParams& params, std::mutex& console_mutex) {
     std::cerr << "isa support check failed; aborting" << std::endl;
     return false;
   }
+  // CPUID may under-report (some virtual machines do), so the warning alone
+  // lets the run go on; but code the processor cannot execute would kill the
+  // whole process, and with it every result a sweep has collected so far.
+  if (!params.seams.probe_isa(params.isa)) {
+    std::cerr << fmt::format("the processor cannot execute {} instructions; aborting", params.isa)
+              << std::endl;
+    return false;
+  }
   return true;
 }
 

@@ -12,6 +12,7 @@ RunSeams default_run_seams() {
     return make_workload(workload, isa, thread_index);
   };
   seams.check_isa = [](std::string_view isa) { return check_isa_support(isa); };
+  seams.probe_isa = [](std::string_view isa) { return processor_executes_isa(isa); };
   seams.timer_compliant = [](const FastTimer& timer) { return is_hwbot_compliant(timer); };
   seams.start_thread = [](const WorkerContext& context) {
     return std::thread(run_worker, context);

@@ -22,6 +22,10 @@ using WorkloadFactory = std::function<std::unique_ptr<Workload>(
     std::string_view workload, std::string_view isa, std::uint32_t thread_index)>;
 // Failure lines of the processor's support for an ISA (see check_isa_support).
 using IsaCheck = std::function<std::optional<std::string>(std::string_view isa)>;
+// Whether the processor really executes the ISA's instructions, asked only
+// when the support check reported a missing feature (see
+// processor_executes_isa).
+using IsaProbe = std::function<bool(std::string_view isa)>;
 // Whether the fast timer may be used for a result (see is_hwbot_compliant).
 using TimerCheck = std::function<bool(const FastTimer& timer)>;
 // Starts an operating-system thread running run_worker(context); throws
@@ -31,11 +35,13 @@ using ThreadStarter = std::function<std::thread(const WorkerContext& context)>;
 struct RunSeams {
   WorkloadFactory make_workload;
   IsaCheck check_isa;
+  IsaProbe probe_isa;
   TimerCheck timer_compliant;
   ThreadStarter start_thread;
 };
 
-// The real workload factory, processor check, HWBOT rule and std::thread.
+// The real workload factory, processor check and probe, HWBOT rule and
+// std::thread.
 RunSeams default_run_seams();
 
 }  // namespace brisk

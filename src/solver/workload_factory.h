@@ -28,4 +28,10 @@ std::optional<std::string> check_isa_support(std::string_view isa);
 // The same check against a given feature record.
 std::optional<std::string> check_isa_support(std::string_view isa, const CpuFeatures& features);
 
+// Whether the calling thread's processor really executes the ISA's
+// instructions, found out by executing them (a fault answers false and is
+// caught). For when check_isa_support reports a missing feature, which CPUID
+// can do wrongly. A name that is not an ISA has nothing to execute: true.
+bool processor_executes_isa(std::string_view isa);
+
 }  // namespace brisk

@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "bench/run_benchmark.h"
 #include "bench/run_fixture.h"
@@ -115,6 +116,8 @@ TEST(RunBenchmark, StrictIsaCheckRefusesAMissingFeature) {
                          "not all threads produced a result\n");
 }
 
+// The check under-reports (as in some virtual machines) and the real probe
+// finds that the processor executes the ISA (sse2 here): the run goes on.
 TEST(RunBenchmark, IsaWarningWithoutStrictCheckGoesOn) {
   const BenchmarkRecord run = benchmark(two_threads(), [](RunSeams& seams) {
     seams.check_isa = [](std::string_view) {
@@ -124,6 +127,43 @@ TEST(RunBenchmark, IsaWarningWithoutStrictCheckGoesOn) {
   EXPECT_TRUE(run.outcome.valid) << run.err;
   EXPECT_EQ(run.err, std::string(kWarningBox) + "avx support not detected\n");
   EXPECT_TRUE(contains(run.out, "running with 2 threads (os)\n"));
+}
+
+TEST(RunBenchmark, IsaTheProcessorCannotExecuteIsRefusedAfterTheWarning) {
+  BenchConfig config = two_threads();
+  config.isa = "avx";
+  std::vector<std::string> probed;
+  const BenchmarkRecord run = benchmark(config, [&probed](RunSeams& seams) {
+    seams.check_isa = [](std::string_view) {
+      return std::optional<std::string>("avx support not detected\n");
+    };
+    seams.probe_isa = [&probed](std::string_view isa) {
+      probed.emplace_back(isa);
+      return false;
+    };
+  });
+  EXPECT_FALSE(run.outcome.valid);
+  EXPECT_EQ(run.made, 0);
+  EXPECT_EQ(probed, std::vector<std::string>{"avx"});
+  EXPECT_FALSE(contains(run.out, "running with"));
+  EXPECT_EQ(run.err, std::string(kWarningBox) + "avx support not detected\n" +
+                         "the processor cannot execute avx instructions; aborting\n" +
+                         test::kInvalidBox + "not all threads produced a result\n");
+}
+
+// Executing code is a last resort: a processor whose check passes is never
+// probed.
+TEST(RunBenchmark, ProcessorIsProbedOnlyWhenTheCheckReportsAMissingFeature) {
+  int probes = 0;
+  const BenchmarkRecord run = benchmark(two_threads(), [&probes](RunSeams& seams) {
+    seams.probe_isa = [&probes](std::string_view) {
+      ++probes;
+      return false;
+    };
+  });
+  EXPECT_TRUE(run.outcome.valid) << run.err;
+  EXPECT_EQ(probes, 0);
+  EXPECT_EQ(run.err, "");
 }
 
 TEST(RunBenchmark, NonCompliantTimerIsRefusedWithoutBypass) {

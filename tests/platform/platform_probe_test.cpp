@@ -9,6 +9,7 @@
 #include "platform/cpu_decode.h"
 #include "platform/cpu_features.h"
 #include "platform/cpu_info.h"
+#include "platform/instruction_probe.h"
 #include "platform/processor_records.h"
 #include "platform/timer_backend.h"
 #include "platform/timer_rules.h"
@@ -33,6 +34,24 @@ TEST(MachineProbe, FeatureListHoldsTheX8664Baseline) {
   const std::string list = feature_list();
   EXPECT_EQ(list.rfind("MMX SSE SSE2", 0), 0u) << list;
   EXPECT_EQ(list, format_feature_list(f));
+}
+
+// ud2 faults on every processor: the fault must come back as "no" and leave
+// the process (and the next probe) working, on each OS's fault path.
+TEST(MachineProbe, InstructionFaultIsCaughtAndAnswersNo) {
+  EXPECT_FALSE(processor_executes(InstructionGroup::undefined));
+  EXPECT_FALSE(processor_executes(InstructionGroup::undefined));
+  EXPECT_TRUE(processor_executes(InstructionGroup::sse2));
+}
+
+// What CPUID reports (with the OS's register state) must really execute; a
+// probe routine that faulted or clobbered state here would refuse good runs.
+TEST(MachineProbe, ReportedFeaturesExecute) {
+  const CpuFeatures f = read_cpu_features();
+  if (f.avx) EXPECT_TRUE(processor_executes(InstructionGroup::avx));
+  if (f.avx2) EXPECT_TRUE(processor_executes(InstructionGroup::avx2));
+  if (f.avx2 && f.fma) EXPECT_TRUE(processor_executes(InstructionGroup::avx2_fma));
+  if (!f.avx) GTEST_SKIP() << "this processor reports no AVX";
 }
 
 TEST(MachineProbe, TreeCoreCountEqualsTheCoreRecords) {
