@@ -1,9 +1,9 @@
 #include "bench/memory_guard.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "bench/memory_info.h"
-#include "bench/memory_sizing.h"
 
 namespace brisk {
 namespace {
@@ -13,11 +13,22 @@ std::mutex& guard_mutex() {
   return mutex;
 }
 
-std::uint64_t pending_bytes = 0;  // guarded by guard_mutex()
+FieldMemoryLedger& process_ledger() {  // guarded by guard_mutex()
+  static FieldMemoryLedger ledger(kFieldMemoryMargin);
+  return ledger;
+}
 
 }  // namespace
 
-MemoryGrant::MemoryGrant(std::uint64_t bytes) : bytes_(bytes) {
+bool FieldMemoryLedger::grant(std::uint64_t bytes, std::uint64_t available) {
+  if (!fits_in_available(bytes, pending_, available, margin_)) return false;
+  pending_ += bytes;
+  return true;
+}
+
+void FieldMemoryLedger::settle(std::uint64_t bytes) { pending_ -= std::min(bytes, pending_); }
+
+MemoryGrant::MemoryGrant(std::uint64_t bytes) {
   if (bytes == 0) {  // nothing to admit
     granted_ = true;
     return;
@@ -25,21 +36,23 @@ MemoryGrant::MemoryGrant(std::uint64_t bytes) : bytes_(bytes) {
   std::lock_guard lock(guard_mutex());
   // The query happens under the lock, so two threads never both count the
   // same free memory.
-  if (fits_in_available(bytes, pending_bytes, available_physical_memory(), kFieldMemoryMargin)) {
-    pending_bytes += bytes;
-    granted_ = true;
-  }
+  granted_ = process_ledger().grant(bytes, available_physical_memory());
+  if (granted_) pending_ = bytes;
 }
 
-MemoryGrant::~MemoryGrant() {
-  if (!granted_ || bytes_ == 0) return;
+MemoryGrant::~MemoryGrant() { settle(pending_); }
+
+void MemoryGrant::settle(std::uint64_t bytes) {
+  bytes = std::min(bytes, pending_);
+  if (bytes == 0) return;
   std::lock_guard lock(guard_mutex());
-  pending_bytes -= bytes_;
+  process_ledger().settle(bytes);
+  pending_ -= bytes;
 }
 
 std::uint64_t pending_field_bytes() {
   std::lock_guard lock(guard_mutex());
-  return pending_bytes;
+  return process_ledger().pending();
 }
 
 }  // namespace brisk

@@ -3,30 +3,52 @@
 // Linux overcommits: a block that cannot be backed is handed out anyway and
 // the process is killed later, while it zero-fills. So every field block is
 // granted under one process-wide lock only when its size, plus the bytes
-// granted to blocks still being filled, fits into the free physical memory
-// less a safety margin. A grant ends when its block is filled: its pages are
-// then resident and the free-memory figure shows them.
+// granted but not yet written, fits into the free physical memory less a
+// safety margin (kFieldMemoryMargin). Written bytes leave the pending count
+// as the fill goes on: their pages are then resident and the free-memory
+// figure shows them, so no byte is counted twice. threads_that_fit
+// (memory_sizing.h) is the same rule for whole threads.
 #pragma once
 
 #include <cstdint>
 
+#include "bench/memory_sizing.h"
+
 namespace brisk {
 
-// Memory kept free for the rest of the system and the process.
-inline constexpr std::uint64_t kFieldMemoryMargin = std::uint64_t{512} << 20;
+// The bookkeeping of the admission rule, apart from the lock and the
+// free-memory query, so the rule can be played through with any figures.
+class FieldMemoryLedger {
+ public:
+  explicit FieldMemoryLedger(std::uint64_t margin) : margin_(margin) {}
+  // Grants `bytes` when they fit with the pending bytes into `available`
+  // (the free memory now; 0 = unknown, grants everything) less the margin.
+  bool grant(std::uint64_t bytes, std::uint64_t available);
+  // `bytes` of granted memory have been written (or given up).
+  void settle(std::uint64_t bytes);
+  std::uint64_t pending() const { return pending_; }
 
+ private:
+  std::uint64_t margin_;
+  std::uint64_t pending_ = 0;
+};
+
+// One block's grant from the process-wide ledger.
 class MemoryGrant {
  public:
   // Asks for `bytes`; granted() tells the answer.
   explicit MemoryGrant(std::uint64_t bytes);
   MemoryGrant(const MemoryGrant&) = delete;
   MemoryGrant& operator=(const MemoryGrant&) = delete;
+  // Settles whatever is still pending.
   ~MemoryGrant();
 
   bool granted() const { return granted_; }
+  // Another `bytes` of the block are written; does nothing without a grant.
+  void settle(std::uint64_t bytes);
 
  private:
-  std::uint64_t bytes_ = 0;
+  std::uint64_t pending_ = 0;  // of this grant, not yet settled
   bool granted_ = false;
 };
 

@@ -1,5 +1,5 @@
-// Linux answers for field memory: /proc/meminfo, hugetlb mappings and the
-// aligned heap.
+// Linux answers for field memory: /proc/meminfo capped by the memory cgroup,
+// hugetlb mappings and the aligned heap.
 #include <sys/mman.h>
 
 #include <cstdlib>
@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "bench/memory_cgroup.h"
 #include "bench/memory_os.h"
 #include "bench/memory_sizing.h"
 
@@ -31,6 +32,13 @@ std::uint64_t meminfo_bytes(const std::string& key) {
   return 0;
 }
 
+std::string file_text(const char* path) {
+  std::ifstream file(path);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
 // munmap needs the length, which deallocate does not get: it is kept here
 // per block. Large-page blocks are few (two per thread), so a map will do.
 std::mutex& mapping_mutex() {
@@ -44,7 +52,13 @@ std::map<void*, std::uint64_t>& mapping_sizes() {
 
 }  // namespace
 
-std::uint64_t available_physical() { return meminfo_bytes("MemAvailable"); }
+// Inside a container MemAvailable shows the host; the kernel kills the
+// process once its cgroup's limit is reached.
+std::uint64_t available_physical() {
+  return cap_by_cgroup(
+      meminfo_bytes("MemAvailable"),
+      cgroup_memory_room(file_text("/proc/self/cgroup"), file_text("/proc/self/mountinfo"), "/"));
+}
 
 // No privilege is needed for hugetlb mappings; they fail when no huge pages
 // are reserved.

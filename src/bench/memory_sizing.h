@@ -9,6 +9,9 @@
 namespace brisk {
 
 inline constexpr std::uint64_t kFieldPointBytes = 32;
+// Memory kept free for the rest of the system and the process: field memory
+// is only granted out of what lies above it.
+inline constexpr std::uint64_t kFieldMemoryMargin = std::uint64_t{512} << 20;
 // The largest point count whose byte count still fits in 64 bits.
 inline constexpr std::uint64_t kMaxFieldPoints =
     std::numeric_limits<std::uint64_t>::max() / kFieldPointBytes;
@@ -42,6 +45,21 @@ constexpr bool fits_in_available(std::uint64_t bytes, std::uint64_t pending,
   if (available <= margin) return false;
   const std::uint64_t room = available - margin;
   return pending <= room && bytes <= room - pending;
+}
+
+// How many threads' fields, `bytes_per_thread` each (all of a thread's
+// blocks together), the admission rule above grants out of `available` free
+// bytes with `margin` kept back. A block's bytes count as pending only until
+// they are written, and then only in the free-memory figure, so whatever the
+// order in which threads take and fill their blocks, a block is granted
+// exactly when every block granted so far, itself included, fits into the
+// free memory at the start less the margin (while nothing else takes
+// memory): the split into blocks does not matter. 0 when the free memory is unknown (0) or not even
+// one thread fits.
+constexpr std::uint64_t threads_that_fit(std::uint64_t available, std::uint64_t bytes_per_thread,
+                                         std::uint64_t margin) {
+  if (available <= margin || bytes_per_thread == 0) return 0;
+  return (available - margin) / bytes_per_thread;
 }
 
 }  // namespace brisk

@@ -5,6 +5,7 @@
 
 #include "bench/bench_config.h"
 #include "bench/memory_info.h"
+#include "bench/memory_sizing.h"
 
 namespace brisk {
 
@@ -12,8 +13,11 @@ std::uint32_t automatic_thread_count(std::uint32_t cores, std::uint64_t availabl
                                      std::uint64_t bytes_per_thread) {
   if (cores == 0) return 1;
   if (bytes_per_thread == 0) return cores;
-  // Held as 32 bits; a count above that range saturates rather than wraps.
-  const std::uint64_t fitting = available_bytes / bytes_per_thread;
+  // The field memory guard's own rule, so the count never asks for threads
+  // whose fields the guard would then refuse. Held as 32 bits; a count above
+  // that range saturates rather than wraps.
+  const std::uint64_t fitting =
+      threads_that_fit(available_bytes, bytes_per_thread, kFieldMemoryMargin);
   const auto fit = static_cast<std::uint32_t>(
       std::min<std::uint64_t>(fitting, std::numeric_limits<std::uint32_t>::max()));
   return fit == 0 ? cores : std::min(cores, fit);

@@ -7,10 +7,11 @@
 
 namespace brisk {
 
-// One thread per core, but no more than the fields of grid size `size` fit
-// into free physical memory; 1 when no core is known. When the memory query
-// fails (or not even one thread fits) the core count alone decides, and the
-// threads' own allocations report what does not fit.
+// One thread per core, but no more than the field memory guard admits fields
+// of grid size `size` for (threads_that_fit: free physical memory less the
+// guard's margin); 1 when no core is known. When the memory query fails (or
+// not even one thread fits) the core count alone decides, and the threads'
+// own allocations report what does not fit.
 std::uint32_t automatic_thread_count(std::uint64_t size, TopologyHolder& topology);
 
 // The same rule from its three inputs.

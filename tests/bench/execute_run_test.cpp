@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "bench/memory_sizing.h"
 #include "bench/run_benchmark.h"
 #include "bench/run_fixture.h"
 #include "bench/thread_count.h"
@@ -210,13 +211,15 @@ TEST(RunBenchmark, RealStandingWaveRunAtGrid64IsValid) {
 
 TEST(ThreadCount, AutomaticCountIsCoresLimitedByMemory) {
   const std::uint64_t per_thread = 1000;
-  EXPECT_EQ(automatic_thread_count(16, 5 * per_thread + 999, per_thread), 5u);
-  EXPECT_EQ(automatic_thread_count(16, 40 * per_thread, per_thread), 16u);
-  EXPECT_EQ(automatic_thread_count(16, per_thread - 1, per_thread), 16u);  // none fits
-  EXPECT_EQ(automatic_thread_count(16, 0, per_thread), 16u);               // query failed
-  EXPECT_EQ(automatic_thread_count(0, 40 * per_thread, per_thread), 1u);
+  const std::uint64_t margin = kFieldMemoryMargin;  // kept free, as the guard does
+  EXPECT_EQ(automatic_thread_count(16, margin + 5 * per_thread + 999, per_thread), 5u);
+  EXPECT_EQ(automatic_thread_count(16, margin + 40 * per_thread, per_thread), 16u);
+  EXPECT_EQ(automatic_thread_count(16, margin + per_thread - 1, per_thread), 16u);  // none fits
+  EXPECT_EQ(automatic_thread_count(16, 40 * per_thread, per_thread), 16u);  // all in the margin
+  EXPECT_EQ(automatic_thread_count(16, 0, per_thread), 16u);                // query failed
+  EXPECT_EQ(automatic_thread_count(0, margin + 40 * per_thread, per_thread), 1u);
   // More than 32 bits of threads would fit: saturates instead of wrapping.
-  EXPECT_EQ(automatic_thread_count(8, (std::uint64_t{1} << 32) + 4, 1), 8u);
+  EXPECT_EQ(automatic_thread_count(8, margin + (std::uint64_t{1} << 32) + 4, 1), 8u);
 }
 
 TEST(ThreadCount, DurationIsClampedToOneThroughThousand) {
