@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <iostream>
+#include <iterator>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -84,23 +85,28 @@ std::uint64_t estimate_total_seconds(const harness_settings& settings) {
 void print_results_table(const harness_settings& settings, std::ostream& out) {
   std::size_t width = std::max(kMinLabelWidth, settings.var.size());
   for (const harness_run& point : settings.runs) width = std::max(width, point.label.size());
+  // Without points nothing was run, so there are no run columns to show,
+  // whatever the sub-run count.
+  const std::uint64_t columns = settings.runs.empty() ? 0 : settings.sub_runs;
 
+  // Cells go to the stream one by one instead of being gathered into lines,
+  // so the table needs no memory beyond the outcomes it shows, however many
+  // sub-runs there are.
   out << std::endl;
   out << "!!HARNESS!!" << std::endl;
   out << "=====" << settings.var << " results=====" << std::endl;
-  std::string header = fmt::format(" {:<{}} |", settings.var, width);
-  for (std::uint64_t j = 1; j <= settings.sub_runs; ++j) {
-    header += fmt::format(" {:>8}", fmt::format("run {}", j));
+  out << fmt::format(" {:<{}} |", settings.var, width);
+  for (std::uint64_t j = 1; j <= columns; ++j) {
+    out << fmt::format(" {:>8}", fmt::format("run {}", j));
   }
-  header += fmt::format(" | {:>8} | {:>8}", "avg", "max/min");
-  out << header << std::endl;
-  out << std::string(width + 25 + 9 * std::size_t{settings.sub_runs}, '=') << std::endl;
+  out << fmt::format(" | {:>8} | {:>8}", "avg", "max/min") << std::endl;
+  std::fill_n(std::ostreambuf_iterator<char>(out), width + 25 + 9 * columns, '=');
+  out << std::endl;
   for (const harness_run& point : settings.runs) {
-    std::string row = fmt::format(" {:<{}} |", point.label, width);
+    out << fmt::format(" {:<{}} |", point.label, width);
     for (const RunOutcome& outcome : point.results)
-      row += fmt::format(" {:>8}", score_cell(outcome));
-    row += statistics_cells(point);
-    out << row << std::endl;
+      out << fmt::format(" {:>8}", score_cell(outcome));
+    out << statistics_cells(point) << std::endl;
   }
 }
 

@@ -20,7 +20,8 @@ std::uint64_t estimate_total_seconds(const harness_settings& settings);
 // even be stored it says so on standard error and runs nothing.
 void perform_sweep(harness_settings& settings);
 
-// The table of every point's outcomes with their average and spread.
+// The table of every point's outcomes with their average and spread; one run
+// column per sub-run, none when there are no points.
 void print_results_table(const harness_settings& settings, std::ostream& out);
 
 }  // namespace brisk

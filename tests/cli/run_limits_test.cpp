@@ -1,6 +1,7 @@
 // Settings no machine can honour end in a clear refusal, never in a crash or
 // an out-of-memory kill; a clamped duration runs as clamped.
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <string>
 #include <vector>
@@ -66,6 +67,29 @@ TEST(RunLimits, FourBillionSubRunsAreRefusedBeforeAnyRun) {
   EXPECT_EQ(r.err,
             "cannot keep the results of 60129542130 harness runs (14 points x 4294967295 "
             "sub-runs); nothing is run\n");
+}
+
+TEST(RunLimits, FourBillionSubRunsWithoutPointsPrintTheTable) {
+  if (brisk_from_environment()) GTEST_SKIP() << "Wine reports every processor, allowed or not";
+  // Allowed on one processor, the automatic count is 1, so "threads" has no
+  // points; the table then has no run columns, however many sub-runs.
+  cpu_set_t allowed;
+  ASSERT_EQ(sched_getaffinity(0, sizeof allowed, &allowed), 0);
+  int cpu = 0;
+  while (!CPU_ISSET(cpu, &allowed)) ++cpu;
+  std::vector<std::string> command = {"taskset", "-c", std::to_string(cpu)};
+  command.push_back(brisk_command().front());
+  for (const char* arg : {"--harness-var", "threads", "--harness-sub-runs", "4294967295"}) {
+    command.emplace_back(arg);
+  }
+  const ProcessResult r = run_process(command, std::chrono::seconds(60));
+  ASSERT_FALSE(r.timed_out);
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out,
+            "!!HARNESS!! run values:\n!!HARNESS!! estimated total time = 0s\n\n"
+            "!!HARNESS!!\n=====threads results=====\n threads  | |      avg |  max/min\n" +
+                std::string(33, '=') + "\npress enter to exit\n");
 }
 
 TEST(RunLimits, ZeroSubRunsRunNothing) {
