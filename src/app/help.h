@@ -13,7 +13,7 @@ namespace brisk {
 // The line printed after the grid-size table.
 inline constexpr std::string_view kHelpClosingNotice =
     "Each benchmark thread needs the memory listed for its grid size; the automatic thread "
-    "count stays within free physical memory.";
+    "count stays within free physical memory when at least one thread fits.";
 
 // The header and one row per allowed grid size with its field memory per thread.
 std::vector<std::string> grid_size_table_lines();

@@ -61,7 +61,7 @@ std::string expected_help(const std::string& program) {
          "  4096                4.01 TiB\n"
          "  8192               32.02 TiB\n"
          "Each benchmark thread needs the memory listed for its grid size; the automatic thread "
-         "count stays within free physical memory.\n";
+         "count stays within free physical memory when at least one thread fits.\n";
 }
 
 const std::string kSizeList =
