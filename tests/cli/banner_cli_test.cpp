@@ -1,10 +1,13 @@
 // The fish banner end to end: with standard output redirected it prints all
-// seventeen frames one after another, then a newline, and no escape sequence.
+// seventeen frames one after another, then a newline, and no escape sequence;
+// on a terminal each frame is followed by the move back up over it.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "cli/process_runner.h"
+#include "cli/terminal_runner.h"
 
 namespace brisk::cli {
 namespace {
@@ -62,6 +65,21 @@ TEST(BannerCliTest, BriskWinsOverEverythingAndPlaysSeventeenFrames) {
   expected += kFrames[3] + "\n";
   EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
   EXPECT_EQ(r.out, expected);
+}
+
+TEST(BannerCliTest, OnATerminalEveryFrameMovesBackUpOverItself) {
+  if (brisk_under_wine()) GTEST_SKIP() << "Wine brings its own console to a terminal";
+  const TerminalResult t = run_brisk_on_terminal({"--brisk"}, "", std::chrono::seconds(60));
+  ASSERT_TRUE(t.failure.empty()) << t.failure;
+  EXPECT_FALSE(t.timed_out);
+  EXPECT_EQ(t.exit_status, 0);
+  // Cursor Previous Line, seven lines: back to the start of the frame.
+  std::string expected;
+  for (int round = 0; round < 4; ++round) {
+    for (const std::string& frame : kFrames) expected += frame + "\x1b[7F";
+  }
+  expected += kFrames[3] + "\n";
+  EXPECT_EQ(t.out, expected);
 }
 
 }  // namespace

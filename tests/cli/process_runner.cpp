@@ -89,7 +89,7 @@ bool wine_failed_to_start(const ProcessResult& cleaned) {
 }  // namespace
 
 ProcessResult run_process(const std::vector<std::string>& command,
-                          std::chrono::milliseconds timeout) {
+                          std::chrono::milliseconds timeout, Input input) {
   ProcessResult result;
   if (command.empty()) {
     result.failure = "empty command";
@@ -123,10 +123,12 @@ ProcessResult run_process(const std::vector<std::string>& command,
   }
   if (pid == 0) {
     // Child: only async-signal-safe calls from here on.
-    const int null_in = open("/dev/null", O_RDONLY);
-    if (null_in < 0 || dup2(null_in, STDIN_FILENO) < 0 || dup2(out_pipe[1], STDOUT_FILENO) < 0 ||
-        dup2(err_pipe[1], STDERR_FILENO) < 0) {
-      _exit(126);
+    if (dup2(out_pipe[1], STDOUT_FILENO) < 0 || dup2(err_pipe[1], STDERR_FILENO) < 0) _exit(126);
+    if (input == Input::closed) {
+      close(STDIN_FILENO);
+    } else {
+      const int null_in = open("/dev/null", O_RDONLY);
+      if (null_in < 0 || dup2(null_in, STDIN_FILENO) < 0) _exit(126);
     }
     execvpe(argv[0], argv.data(), envp.data());
     _exit(127);
@@ -195,10 +197,10 @@ std::string brisk_program_name() {
 }
 
 ProcessResult run_under_wine(const std::vector<std::string>& command,
-                             std::chrono::milliseconds timeout) {
+                             std::chrono::milliseconds timeout, Input input) {
   ProcessResult result;
   for (int attempt = 0; attempt < 3; ++attempt) {
-    result = run_process(command, timeout);
+    result = run_process(command, timeout, input);
     clean_wine_output(result);
     if (!wine_failed_to_start(result)) return result;
     std::cerr << "[ wine     ] the program did not start (exit status " << result.exit_status
@@ -210,11 +212,12 @@ ProcessResult run_under_wine(const std::vector<std::string>& command,
   return result;
 }
 
-ProcessResult run_brisk(const std::vector<std::string>& args, std::chrono::milliseconds timeout) {
+ProcessResult run_brisk(const std::vector<std::string>& args, std::chrono::milliseconds timeout,
+                        Input input) {
   std::vector<std::string> command = brisk_command();
   command.insert(command.end(), args.begin(), args.end());
-  if (brisk_from_environment()) return run_under_wine(command, timeout);
-  return run_process(command, timeout);
+  if (brisk_from_environment()) return run_under_wine(command, timeout, input);
+  return run_process(command, timeout, input);
 }
 
 }  // namespace brisk::cli

@@ -1,6 +1,7 @@
 // Running a program as a child process for end-to-end tests: standard input
-// closed (/dev/null), both output streams captured apart, and a deadline after
-// which the child is killed, so no test can hang.
+// at end of file (/dev/null, or no descriptor 0 at all), both output streams
+// captured apart, and a deadline after which the child is killed, so no test
+// can hang.
 #pragma once
 
 #include <chrono>
@@ -18,10 +19,16 @@ struct ProcessResult {
   std::string wine_lines;  // what Wine itself wrote to standard error, kept apart
 };
 
+// What the child gets as standard input.
+enum class Input {
+  null_device,  // /dev/null: reads end at once
+  closed,       // descriptor 0 not open at all, as when started with <&-
+};
+
 // Runs command[0] (looked up in PATH) with the remaining elements as
 // arguments and WINEDEBUG=-all added to the environment.
 ProcessResult run_process(const std::vector<std::string>& command,
-                          std::chrono::milliseconds timeout);
+                          std::chrono::milliseconds timeout, Input input = Input::null_device);
 
 // The command under test: BRISK_EXE split on blanks when set, else the built brisk.
 std::vector<std::string> brisk_command();
@@ -37,10 +44,11 @@ std::string brisk_program_name();
 // start it (brisk never fails silently), so it is started again, at most
 // twice; `failure` says so when every attempt failed.
 ProcessResult run_under_wine(const std::vector<std::string>& command,
-                             std::chrono::milliseconds timeout);
+                             std::chrono::milliseconds timeout, Input input = Input::null_device);
 
 // Runs brisk with `args`; under BRISK_EXE through run_under_wine.
 ProcessResult run_brisk(const std::vector<std::string>& args,
-                        std::chrono::milliseconds timeout = std::chrono::seconds(120));
+                        std::chrono::milliseconds timeout = std::chrono::seconds(120),
+                        Input input = Input::null_device);
 
 }  // namespace brisk::cli

@@ -3,12 +3,14 @@
 // complete sequence of a valid run.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "cli/process_runner.h"
 #include "cli/run_output.h"
+#include "cli/terminal_runner.h"
 
 namespace brisk::cli {
 namespace {
@@ -86,6 +88,32 @@ TEST(RunSweep, IsaSweepRunsAndTabulatesFourPoints) {
   }
   lines.exact("press enter to exit");
   EXPECT_TRUE(lines.at_end());
+}
+
+// At a terminal the run prints exactly what it prints into a pipe: the
+// progress line is rewritten in place (a carriage return before each update,
+// no line feed until the loop ends), nothing else is written around it, and
+// the prompt waits for Enter.
+TEST(RunOnTerminal, ProgressRewritesInPlaceAndThePromptWaitsForEnter) {
+  if (brisk_under_wine()) GTEST_SKIP() << "Wine brings its own console to a terminal";
+  const TerminalResult t = run_brisk_on_terminal(short_run({"-n", "1"}), "press enter to exit\n",
+                                                 std::chrono::seconds(120));
+  ASSERT_TRUE(t.failure.empty()) << t.failure;
+  EXPECT_TRUE(t.waited_at_prompt) << "brisk did not wait for Enter";
+  ProcessResult r;  // one terminal for both streams: a valid run writes no error
+  r.out = t.out;
+  r.exit_status = t.exit_status;
+  r.timed_out = t.timed_out;
+  expect_single_run(r, "standing_wave", "sse2", "os");
+}
+
+// Started with no standard input at all (<&-), a run still ends normally at
+// its prompt: the read at end of input fails at once, it must not hang.
+TEST(RunWithoutInput, ClosedStandardInputStillEndsAtThePrompt) {
+  const ProcessResult r =
+      run_brisk(short_run({"-n", "1"}), std::chrono::seconds(60), Input::closed);
+  ASSERT_TRUE(r.failure.empty()) << r.failure;
+  expect_single_run(r, "standing_wave", "sse2", "os");
 }
 
 }  // namespace
