@@ -36,6 +36,9 @@ ctest --preset linux-release -j"$jobs"
 step "sse2 object check"
 bash .ci/check_sse2_objects.sh build/linux
 
+step "sse2 check of a -march=haswell build"
+bash .ci/check_sse2_march.sh "$root" build/sse2-march
+
 step "Windows cross build"
 cmake --preset windows-cross >/dev/null
 cmake --build --preset windows-cross -j"$jobs"
