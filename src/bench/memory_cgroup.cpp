@@ -70,7 +70,8 @@ std::uint64_t room_under(std::uint64_t limit, std::uint64_t usage, std::uint64_t
 }
 
 // The smallest room over the directory top/relative and its parents up to
-// top. A path that climbs out of the mount ("..") is only judged at top.
+// top; `level_room` gives one directory's room, or nothing without a limit. A path that climbs out
+// of the mount ("..") is only judged at top.
 template <typename LevelRoom>
 std::optional<std::uint64_t> tightest_room(const std::filesystem::path& top,
                                            std::string_view relative, LevelRoom level_room) {
@@ -131,7 +132,22 @@ bool lists(std::string_view comma_list, std::string_view name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-}  // namespace
+// The process's cgroup paths, as /proc/self/cgroup lists them.
+struct CgroupMembership {
+  std::optional<std::string> unified;  // the "0::/path" line (v2)
+  std::optional<std::string> memory;   // the line naming the v1 memory controller
+};
+
+// Where a hierarchy is mounted, and which of its cgroups the mount shows as
+// its top (not "/" when a container sees only its own subtree).
+struct CgroupMount {
+  std::string root;
+  std::string mount_point;
+};
+struct CgroupMounts {
+  std::optional<CgroupMount> unified;  // the cgroup2 mount
+  std::optional<CgroupMount> memory;   // the v1 mount with the memory controller
+};
 
 CgroupMembership parse_proc_cgroup(std::string_view text) {
   CgroupMembership membership;
@@ -173,10 +189,10 @@ CgroupMounts parse_mountinfo(std::string_view text) {
   return mounts;
 }
 
-std::optional<std::uint64_t> cgroup_v2_room(const std::filesystem::path& top,
-                                            std::string_view relative) {
+std::optional<std::uint64_t> cgroup_v2_room(const CgroupPlace& place) {
   return tightest_room(
-      top, relative, [](const std::filesystem::path& dir) -> std::optional<std::uint64_t> {
+      place.top, place.relative,
+      [](const std::filesystem::path& dir) -> std::optional<std::uint64_t> {
         const std::optional<std::uint64_t> limit = read_number(dir / "memory.max");
         const std::optional<std::uint64_t> usage = read_number(dir / "memory.current");
         if (!limit || !usage) return std::nullopt;  // "max", missing, garbage
@@ -184,10 +200,10 @@ std::optional<std::uint64_t> cgroup_v2_room(const std::filesystem::path& top,
       });
 }
 
-std::optional<std::uint64_t> cgroup_v1_room(const std::filesystem::path& top,
-                                            std::string_view relative) {
+std::optional<std::uint64_t> cgroup_v1_room(const CgroupPlace& place) {
   return tightest_room(
-      top, relative, [](const std::filesystem::path& dir) -> std::optional<std::uint64_t> {
+      place.top, place.relative,
+      [](const std::filesystem::path& dir) -> std::optional<std::uint64_t> {
         const std::optional<std::uint64_t> limit = read_number(dir / "memory.limit_in_bytes");
         const std::optional<std::uint64_t> usage = read_number(dir / "memory.usage_in_bytes");
         if (!limit || !usage || *limit >= kUnlimitedV1) return std::nullopt;
@@ -195,26 +211,35 @@ std::optional<std::uint64_t> cgroup_v1_room(const std::filesystem::path& top,
       });
 }
 
-std::optional<std::uint64_t> cgroup_memory_room(std::string_view proc_cgroup,
-                                                std::string_view mountinfo,
-                                                const std::filesystem::path& filesystem_root) {
+}  // namespace
+
+CgroupPlaces locate_cgroups(std::string_view proc_cgroup, std::string_view mountinfo,
+                            const std::filesystem::path& filesystem_root) {
   const CgroupMembership membership = parse_proc_cgroup(proc_cgroup);
   const CgroupMounts mounts = parse_mountinfo(mountinfo);
-  std::optional<std::uint64_t> room;
-  const auto take = [&room](std::optional<std::uint64_t> found) {
-    if (found && (!room || *found < *room)) room = found;
+  const auto place = [&filesystem_root](const CgroupMount& mount, const std::string& path) {
+    return CgroupPlace{below(filesystem_root, mount.mount_point),
+                       std::string(relative_to_mount(mount.root, path))};
   };
+  CgroupPlaces places;
   if (membership.unified) {
-    const CgroupMount mount = mounts.unified.value_or(CgroupMount{"/", "/sys/fs/cgroup"});
-    take(cgroup_v2_room(below(filesystem_root, mount.mount_point),
-                        relative_to_mount(mount.root, *membership.unified)));
+    places.unified =
+        place(mounts.unified.value_or(CgroupMount{"/", "/sys/fs/cgroup"}), *membership.unified);
   }
   if (membership.memory) {
-    const CgroupMount mount = mounts.memory.value_or(CgroupMount{"/", "/sys/fs/cgroup/memory"});
-    take(cgroup_v1_room(below(filesystem_root, mount.mount_point),
-                        relative_to_mount(mount.root, *membership.memory)));
+    places.memory = place(mounts.memory.value_or(CgroupMount{"/", "/sys/fs/cgroup/memory"}),
+                          *membership.memory);
   }
-  return room;
+  return places;
+}
+
+std::optional<std::uint64_t> cgroup_memory_room(const CgroupPlaces& places) {
+  const std::optional<std::uint64_t> v2 =
+      places.unified ? cgroup_v2_room(*places.unified) : std::nullopt;
+  const std::optional<std::uint64_t> v1 =
+      places.memory ? cgroup_v1_room(*places.memory) : std::nullopt;
+  if (v1 && v2) return std::min(*v1, *v2);
+  return v1 ? v1 : v2;
 }
 
 }  // namespace brisk

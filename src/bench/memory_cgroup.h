@@ -16,48 +16,36 @@
 
 namespace brisk {
 
-// The process's cgroup paths, from the text of /proc/self/cgroup.
-struct CgroupMembership {
-  std::optional<std::string> unified;  // the "0::/path" line (v2)
-  std::optional<std::string> memory;   // the line naming the v1 memory controller
+// A cgroup directory: the top of a mounted hierarchy, and the process's
+// cgroup as a path below it ("/a/b"; empty for the top itself).
+struct CgroupPlace {
+  std::filesystem::path top;
+  std::string relative;
 };
-CgroupMembership parse_proc_cgroup(std::string_view text);
-
-// Where a hierarchy is mounted, and which of its cgroups the mount shows as
-// its top (not "/" when a container sees only its own subtree).
-struct CgroupMount {
-  std::string root;
-  std::string mount_point;
+// The process's cgroups in the v2 hierarchy and in the v1 memory hierarchy.
+struct CgroupPlaces {
+  std::optional<CgroupPlace> unified;
+  std::optional<CgroupPlace> memory;
 };
-// The cgroup2 mount and the v1 mount carrying the memory controller, from the
-// text of /proc/self/mountinfo.
-struct CgroupMounts {
-  std::optional<CgroupMount> unified;
-  std::optional<CgroupMount> memory;
-};
-CgroupMounts parse_mountinfo(std::string_view text);
 
-// Bytes left under the tightest limit from the cgroup directory `top` +
-// `relative` up to `top` itself, each level's limit less its usage (less its
-// inactive file cache, which the kernel reclaims before it kills: MemAvailable
-// counts that cache as free too). 0 when the usage exceeds a limit; nothing
-// when no level sets a readable limit. v2 reads memory.max and
-// memory.current ("max" is no limit), v1 memory.limit_in_bytes and
-// memory.usage_in_bytes (its "no limit" is a number near 2^63).
-std::optional<std::uint64_t> cgroup_v2_room(const std::filesystem::path& top,
-                                            std::string_view relative);
-std::optional<std::uint64_t> cgroup_v1_room(const std::filesystem::path& top,
-                                            std::string_view relative);
+// Finds the process's cgroups from the texts of /proc/self/cgroup ("0::/path"
+// for v2; "N:controllers:/path" naming "memory" for v1) and
+// /proc/self/mountinfo (the cgroup2 mount; the cgroup mount with the memory
+// option), with mount points taken below `filesystem_root` ("/" for the real
+// system). Without a mountinfo entry the usual mount points /sys/fs/cgroup
+// (v2) and /sys/fs/cgroup/memory (v1) are used.
+CgroupPlaces locate_cgroups(std::string_view proc_cgroup, std::string_view mountinfo,
+                            const std::filesystem::path& filesystem_root);
 
-// The room left in the process's cgroups, v1 and v2 alike (the smaller when
-// both limit it). `proc_cgroup` and `mountinfo` are the texts of
-// /proc/self/cgroup and /proc/self/mountinfo; mount points are taken below
-// `filesystem_root` ("/" for the real system). Without a mountinfo entry the
-// usual mount points /sys/fs/cgroup (v2) and /sys/fs/cgroup/memory (v1) are
-// tried.
-std::optional<std::uint64_t> cgroup_memory_room(std::string_view proc_cgroup,
-                                                std::string_view mountinfo,
-                                                const std::filesystem::path& filesystem_root);
+// Bytes left under the tightest memory limit of the process's cgroups and all
+// their parents up to the top, v1 and v2 alike: each level's limit less its
+// usage, less the inactive file cache of its subtree (which the kernel
+// reclaims before it kills; MemAvailable counts such cache as free too).
+// 0 when the usage exceeds a limit; nothing when no level sets a readable
+// limit. v2 reads memory.max ("max" is no limit) and memory.current, v1
+// memory.limit_in_bytes (its "no limit" is a number near 2^63) and
+// memory.usage_in_bytes; both read memory.stat for the cache.
+std::optional<std::uint64_t> cgroup_memory_room(const CgroupPlaces& places);
 
 // MemAvailable (0 when unknown) capped by the cgroup room. A full cgroup
 // gives 1, not 0, because 0 means "unknown" and would admit everything.

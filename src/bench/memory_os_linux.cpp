@@ -53,11 +53,12 @@ std::map<void*, std::uint64_t>& mapping_sizes() {
 }  // namespace
 
 // Inside a container MemAvailable shows the host; the kernel kills the
-// process once its cgroup's limit is reached.
+// process once its cgroup's limit is reached. The cgroups are found once (a
+// process stays in its cgroup); their limits and usage are read every time.
 std::uint64_t available_physical() {
-  return cap_by_cgroup(
-      meminfo_bytes("MemAvailable"),
-      cgroup_memory_room(file_text("/proc/self/cgroup"), file_text("/proc/self/mountinfo"), "/"));
+  static const CgroupPlaces places =
+      locate_cgroups(file_text("/proc/self/cgroup"), file_text("/proc/self/mountinfo"), "/");
+  return cap_by_cgroup(meminfo_bytes("MemAvailable"), cgroup_memory_room(places));
 }
 
 // No privilege is needed for hugetlb mappings; they fail when no huge pages

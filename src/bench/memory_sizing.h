@@ -9,9 +9,6 @@
 namespace brisk {
 
 inline constexpr std::uint64_t kFieldPointBytes = 32;
-// Memory kept free for the rest of the system and the process: field memory
-// is only granted out of what lies above it.
-inline constexpr std::uint64_t kFieldMemoryMargin = std::uint64_t{512} << 20;
 // The largest point count whose byte count still fits in 64 bits.
 inline constexpr std::uint64_t kMaxFieldPoints =
     std::numeric_limits<std::uint64_t>::max() / kFieldPointBytes;
@@ -36,6 +33,10 @@ constexpr std::uint64_t round_up_64(std::uint64_t bytes) {
   return (bytes + 63) & ~std::uint64_t{63};
 }
 
+// Memory kept free for the rest of the system and the process: field memory
+// is only granted out of what lies above it.
+inline constexpr std::uint64_t kFieldMemoryMargin = std::uint64_t{512} << 20;
+
 // Whether `bytes` more can be granted while `pending` bytes are granted but
 // not yet resident, with `available` bytes free and `margin` bytes kept back.
 // An unknown available memory (0) grants everything.
@@ -54,8 +55,8 @@ constexpr bool fits_in_available(std::uint64_t bytes, std::uint64_t pending,
 // order in which threads take and fill their blocks, a block is granted
 // exactly when every block granted so far, itself included, fits into the
 // free memory at the start less the margin (while nothing else takes
-// memory): the split into blocks does not matter. 0 when the free memory is unknown (0) or not even
-// one thread fits.
+// memory): the split into blocks does not matter. 0 when the free memory is
+// unknown (0) or not even one thread fits.
 constexpr std::uint64_t threads_that_fit(std::uint64_t available, std::uint64_t bytes_per_thread,
                                          std::uint64_t margin) {
   if (available <= margin || bytes_per_thread == 0) return 0;

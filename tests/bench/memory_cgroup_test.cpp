@@ -156,7 +156,7 @@ TEST(CgroupMemoryRoom, FakeTrees) {
     SCOPED_TRACE(c.name);
     const FakeTree tree;
     for (const auto& [path, text] : c.files) tree.write(path, text);
-    EXPECT_EQ(cgroup_memory_room(c.proc_cgroup, c.mountinfo, tree.root()), c.room);
+    EXPECT_EQ(cgroup_memory_room(locate_cgroups(c.proc_cgroup, c.mountinfo, tree.root())), c.room);
   }
 }
 
