@@ -6,14 +6,20 @@
 // Every routine is a leaf that never touches the stack and uses only rax and
 // xmm0-xmm2/ymm0-ymm2: volatile in both the System V and the Windows x64
 // conventions (Windows keeps xmm6-xmm15 callee-saved). A VEX routine ends
-// with vzeroupper so no SSE code after it pays for dirty upper halves.
+// with vzeroupper so no SSE code after it pays for dirty upper halves. Each
+// starts with endbr64 (a no-op before CET) since it is called indirectly.
+//
+// A fault resumes at brisk_probe_fault_return, whose ret then leaves the
+// routine as its own would have: the stack, and a CET shadow stack, stay
+// balanced, which rewriting rsp in the handler would not do.
 #include "platform/instruction_probe_code.h"
 
 #if defined(_WIN32)
 #define BRISK_PROBE_ROUTINE(name) \
-  ".globl " #name "\n.def " #name "; .scl 2; .type 32; .endef\n" #name ":\n"
+  ".globl " #name "\n.def " #name "; .scl 2; .type 32; .endef\n" #name ":\nendbr64\n"
 #else
-#define BRISK_PROBE_ROUTINE(name) ".globl " #name "\n.type " #name ", @function\n" #name ":\n"
+#define BRISK_PROBE_ROUTINE(name) \
+  ".globl " #name "\n.type " #name ", @function\n" #name ":\nendbr64\n"
 #endif
 
 // clang-format off
@@ -63,6 +69,11 @@ asm(".text\n"
     BRISK_PROBE_ROUTINE(brisk_probe_undefined)
     "ud2\n"
     "movl $1, %eax\n"
+    "ret\n"
+
+    ".globl brisk_probe_fault_return\n"
+    "brisk_probe_fault_return:\n"
+    "xorl %eax, %eax\n"
     "ret\n"
 
     ".globl brisk_probe_code_end\n"

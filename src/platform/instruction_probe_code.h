@@ -17,6 +17,8 @@ int brisk_probe_undefined();
 // The first byte of the probe code and the byte after it.
 extern const char brisk_probe_code_begin[];
 extern const char brisk_probe_code_end[];
+// Where a fault inside a routine resumes: returns 0 to the routine's caller.
+extern const char brisk_probe_fault_return[];
 }
 
 namespace brisk::probe_os {
@@ -27,6 +29,11 @@ using ProbeRoutine = int (*)();
 inline bool inside_probe_code(std::uintptr_t address) {
   return address >= reinterpret_cast<std::uintptr_t>(brisk_probe_code_begin) &&
          address < reinterpret_cast<std::uintptr_t>(brisk_probe_code_end);
+}
+
+// The instruction a faulting probe continues at.
+inline std::uintptr_t fault_return_address() {
+  return reinterpret_cast<std::uintptr_t>(brisk_probe_fault_return);
 }
 
 // Calls `probe` with an illegal-instruction fault inside the probe code

@@ -1,5 +1,5 @@
-// SIGILL handler around one probe: a fault inside the probe code returns 0
-// from the probe (pop the return address into rip, as its ret would have).
+// SIGILL handler around one probe: a fault inside the probe code resumes at
+// the fault return, so the probe returns 0.
 #include <pthread.h>
 #include <signal.h>
 #include <ucontext.h>
@@ -22,10 +22,7 @@ void on_illegal_instruction(int, siginfo_t*, void* context) {
     sigaction(SIGILL, &previous_action, nullptr);
     return;
   }
-  const auto* stack = reinterpret_cast<const greg_t*>(regs[REG_RSP]);
-  regs[REG_RIP] = stack[0];
-  regs[REG_RSP] += sizeof(greg_t);
-  regs[REG_RAX] = 0;
+  regs[REG_RIP] = static_cast<greg_t>(fault_return_address());
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Vectored exception handler around one probe: an illegal or privileged
-// instruction inside the probe code returns 0 from the probe (pop the return
-// address into rip, as its ret would have).
+// instruction inside the probe code resumes at the fault return, so the probe
+// returns 0.
 #include <windows.h>
 
 #include <cstdint>
@@ -17,9 +17,7 @@ LONG CALLBACK on_exception(EXCEPTION_POINTERS* exception) {
       !inside_probe_code(static_cast<std::uintptr_t>(context.Rip))) {
     return EXCEPTION_CONTINUE_SEARCH;
   }
-  context.Rip = *reinterpret_cast<const DWORD64*>(context.Rsp);
-  context.Rsp += sizeof(DWORD64);
-  context.Rax = 0;
+  context.Rip = static_cast<DWORD64>(fault_return_address());
   return EXCEPTION_CONTINUE_EXECUTION;
 }
 
