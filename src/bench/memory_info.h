@@ -8,7 +8,8 @@ namespace brisk {
 
 // (N + 2)^3 * 64 bytes: the E and H fields of one thread for grid size N.
 std::uint64_t memory_per_thread(std::uint64_t grid_size);
-// Free physical memory in bytes; 0 when the query fails.
+// Free physical memory in bytes (on Linux no more than the memory cgroup still
+// allows); 0 when the query fails.
 std::uint64_t available_physical_memory();
 // Whether `count` items of `item_bytes` each fit into the free physical
 // memory; true when that is unknown. Guards reservations that Linux would
