@@ -39,6 +39,9 @@ bash .ci/check_sse2_objects.sh build/linux
 step "sse2 check of a -march=haswell build"
 bash .ci/check_sse2_march.sh "$root" build/sse2-march
 
+step "emulated processors (qemu): no AVX"
+bash .ci/check_emulated_cpu.sh build/linux
+
 step "Windows cross build"
 cmake --preset windows-cross >/dev/null
 cmake --build --preset windows-cross -j"$jobs"
