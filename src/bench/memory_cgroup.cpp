@@ -70,8 +70,8 @@ std::uint64_t room_under(std::uint64_t limit, std::uint64_t usage, std::uint64_t
 }
 
 // The smallest room over the directory top/relative and its parents up to
-// top; `level_room` gives one directory's room, or nothing without a limit. A path that climbs out
-// of the mount ("..") is only judged at top.
+// top; `level_room` gives one directory's room, or nothing without a limit.
+// A path that climbs out of the mount ("..") is only judged at top.
 template <typename LevelRoom>
 std::optional<std::uint64_t> tightest_room(const std::filesystem::path& top,
                                            std::string_view relative, LevelRoom level_room) {
