@@ -39,6 +39,13 @@ expect_files() { # expect_files <root> <relative path>...
   done
 }
 
+# lines_of <text>: the text with Windows line ends made plain and every
+# progress-line rewrite on a line of its own.
+lines_of() {
+  local text=${1//$'\r\n'/$'\n'}
+  printf '%s\n' "${text//$'\r'/$'\n'}"
+}
+
 # try_program <label> <command...>: --help and a 1-second run with standard
 # input empty must end with status 0 and print what a user expects.
 try_program() {
@@ -46,12 +53,14 @@ try_program() {
   shift
   status=0
   out=$("$@" --help 2>&1 </dev/null) || status=$?
+  out=$(lines_of "$out")
   if ((status != 0)) || ! grep -q "^USAGE:" <<<"$out"; then
     fail "$label --help: status $status"
     echo "$out" | tail -n 20
   fi
   status=0
   out=$("$@" -d 1 -s 64 -n 1 --harness-sub-runs 1 2>&1 </dev/null) || status=$?
+  out=$(lines_of "$out")
   if ((status != 0)) || ! grep -q "^  valid result $" <<<"$out" ||
     ! grep -q "^brisk v$version " <<<"$out" || ! grep -q "press enter to exit" <<<"$out"; then
     fail "$label 1-second run: status $status"

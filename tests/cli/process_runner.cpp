@@ -88,6 +88,13 @@ bool wine_failed_to_start(const ProcessResult& cleaned) {
 
 }  // namespace
 
+std::vector<char*> exec_argv(const std::vector<std::string>& command) {
+  std::vector<char*> argv;
+  for (const auto& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  return argv;
+}
+
 ProcessResult run_process(const std::vector<std::string>& command,
                           std::chrono::milliseconds timeout, Input input) {
   ProcessResult result;
@@ -95,9 +102,7 @@ ProcessResult run_process(const std::vector<std::string>& command,
     result.failure = "empty command";
     return result;
   }
-  std::vector<char*> argv;
-  for (const auto& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
+  std::vector<char*> argv = exec_argv(command);
   std::vector<std::string> env_storage = child_environment();
   std::vector<char*> envp;
   for (auto& entry : env_storage) envp.push_back(entry.data());

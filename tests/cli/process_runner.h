@@ -30,6 +30,10 @@ enum class Input {
 ProcessResult run_process(const std::vector<std::string>& command,
                           std::chrono::milliseconds timeout, Input input = Input::null_device);
 
+// `command` as the null-terminated argument vector exec wants; it points
+// into `command`, which must outlive it.
+std::vector<char*> exec_argv(const std::vector<std::string>& command);
+
 // The command under test: BRISK_EXE split on blanks when set, else the built brisk.
 std::vector<std::string> brisk_command();
 // Whether BRISK_EXE names the command (brisk.exe under Wine).

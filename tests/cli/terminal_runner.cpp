@@ -56,9 +56,7 @@ TerminalResult run_on_terminal(const std::vector<std::string>& command, const st
     result.failure = "empty command";
     return result;
   }
-  std::vector<char*> argv;
-  for (const auto& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
+  std::vector<char*> argv = exec_argv(command);
 
   int terminal = -1;
   const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
