@@ -37,14 +37,20 @@ constexpr std::uint64_t round_up_64(std::uint64_t bytes) {
 // is only granted out of what lies above it.
 inline constexpr std::uint64_t kFieldMemoryMargin = std::uint64_t{512} << 20;
 
+// The bytes field memory may take out of `available` free bytes with `margin`
+// kept back; 0 when the margin takes everything.
+constexpr std::uint64_t field_room(std::uint64_t available, std::uint64_t margin) {
+  return available > margin ? available - margin : 0;
+}
+
 // Whether `bytes` more can be granted while `pending` bytes are granted but
 // not yet resident, with `available` bytes free and `margin` bytes kept back.
 // An unknown available memory (0) grants everything.
 constexpr bool fits_in_available(std::uint64_t bytes, std::uint64_t pending,
                                  std::uint64_t available, std::uint64_t margin) {
   if (available == 0) return true;
-  if (available <= margin) return false;
-  const std::uint64_t room = available - margin;
+  const std::uint64_t room = field_room(available, margin);
+  if (room == 0) return false;
   return pending <= room && bytes <= room - pending;
 }
 
@@ -59,8 +65,8 @@ constexpr bool fits_in_available(std::uint64_t bytes, std::uint64_t pending,
 // unknown (0) or not even one thread fits.
 constexpr std::uint64_t threads_that_fit(std::uint64_t available, std::uint64_t bytes_per_thread,
                                          std::uint64_t margin) {
-  if (available <= margin || bytes_per_thread == 0) return 0;
-  return (available - margin) / bytes_per_thread;
+  if (bytes_per_thread == 0) return 0;
+  return field_room(available, margin) / bytes_per_thread;
 }
 
 }  // namespace brisk

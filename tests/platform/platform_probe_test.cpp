@@ -48,10 +48,14 @@ TEST(MachineProbe, InstructionFaultIsCaughtAndAnswersNo) {
 // probe routine that faulted or clobbered state here would refuse good runs.
 TEST(MachineProbe, ReportedFeaturesExecute) {
   const CpuFeatures f = read_cpu_features();
-  if (f.avx) EXPECT_TRUE(processor_executes(InstructionGroup::avx));
-  if (f.avx2) EXPECT_TRUE(processor_executes(InstructionGroup::avx2));
-  if (f.avx2 && f.fma) EXPECT_TRUE(processor_executes(InstructionGroup::avx2_fma));
   if (!f.avx) GTEST_SKIP() << "this processor reports no AVX";
+  EXPECT_TRUE(processor_executes(InstructionGroup::avx));
+  if (f.avx2) {
+    EXPECT_TRUE(processor_executes(InstructionGroup::avx2));
+  }
+  if (f.avx2 && f.fma) {
+    EXPECT_TRUE(processor_executes(InstructionGroup::avx2_fma));
+  }
 }
 
 TEST(MachineProbe, TreeCoreCountEqualsTheCoreRecords) {
