@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/export_options.h"
 #include "app/mode_flags.h"
 #include "bench/bench_config.h"
 #include "harness/harness_settings.h"
@@ -28,6 +29,7 @@ struct DriverSettings {
   BenchConfig config;
   harness_settings harness;
   ModeFlags modes;
+  ExportSettings exports;
 };
 
 struct Dispatch {

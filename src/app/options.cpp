@@ -54,10 +54,12 @@ void add_driver_options(argparse::Parser& parser, BenchConfig& config, ModeFlags
       .add(Option::flag(modes.brisk).name("--brisk"));
 }
 
-argparse::Parser build_parser(BenchConfig& config, harness_settings& harness, ModeFlags& modes) {
+argparse::Parser build_parser(BenchConfig& config, harness_settings& harness, ModeFlags& modes,
+                              ExportSettings& exports) {
   argparse::Parser parser;
   add_driver_options(parser, config, modes);
   add_harness_options(parser, harness);
+  add_export_options(parser, exports);
   return parser;
 }
 

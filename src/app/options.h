@@ -2,6 +2,7 @@
 // harness's three, bound to the settings they fill.
 #pragma once
 
+#include "app/export_options.h"
 #include "app/mode_flags.h"
 #include "argparse/parser.h"
 #include "bench/bench_config.h"
@@ -15,7 +16,9 @@ namespace brisk {
 // field values become the listed defaults.
 void add_driver_options(argparse::Parser& parser, BenchConfig& config, ModeFlags& modes);
 
-// The full parser: the driver's options, then the harness options.
-argparse::Parser build_parser(BenchConfig& config, harness_settings& harness, ModeFlags& modes);
+// The full parser: the driver's options, the harness options, then the
+// results files.
+argparse::Parser build_parser(BenchConfig& config, harness_settings& harness, ModeFlags& modes,
+                              ExportSettings& exports);
 
 }  // namespace brisk

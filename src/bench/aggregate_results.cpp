@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/run_messages.h"
 #include "brisk_version.h"
 #include "platform/cpu_info.h"
 
@@ -69,6 +70,12 @@ void print_table(const std::vector<Row>& rows) {
 
 RunOutcome aggregate_results(const RunResult& result) {
   RunOutcome outcome;
+  outcome.messages = result.messages;
+  outcome.init_ms = result.init_ms;
+  outcome.threads.reserve(result.results.size());
+  for (const ThreadResult& thread : result.results) {
+    outcome.threads.push_back(ThreadOutcome{thread, thread_rate(thread), std::nullopt});
+  }
   if (result.aborted) {
     print_invalid_box();
     return outcome;
@@ -77,17 +84,16 @@ RunOutcome aggregate_results(const RunResult& result) {
   // for zero threads.
   if (result.results.size() < result.thread_count || result.results.empty()) {
     print_invalid_box();
-    std::cerr << "not all threads produced a result" << std::endl;
+    report_error(outcome.messages, "not all threads produced a result");
     return outcome;
   }
 
   std::vector<Row> rows;
-  rows.reserve(result.results.size());
+  rows.reserve(outcome.threads.size());
   double score = 0.0;
-  for (const ThreadResult& thread : result.results) {
-    const double rate = thread_rate(thread);
-    rows.push_back(make_row(thread, rate));
-    score += rate;
+  for (const ThreadOutcome& thread : outcome.threads) {
+    rows.push_back(make_row(thread.result, thread.mgups));
+    score += thread.mgups;
   }
   print_table(rows);
 
@@ -95,11 +101,10 @@ RunOutcome aggregate_results(const RunResult& result) {
     const std::int64_t fast_ms = thread.fast_us / 1000;
     if (std::llabs(fast_ms - thread.coarse_ms) > kTimerToleranceMs) {
       print_invalid_box();
-      std::cerr << "disagreement between timers for total work is larger than tolerance"
-                << std::endl;
-      std::cerr << fmt::format("fast timer = {}ms    coarse timer = {}ms", fast_ms,
-                               thread.coarse_ms)
-                << std::endl;
+      report_error(outcome.messages,
+                   "disagreement between timers for total work is larger than tolerance");
+      report_error(outcome.messages, fmt::format("fast timer = {}ms    coarse timer = {}ms",
+                                                 fast_ms, thread.coarse_ms));
       return outcome;
     }
   }

@@ -17,6 +17,7 @@
 #include "bench/memory_info.h"
 #include "bench/phase_barrier.h"
 #include "bench/progress_board.h"
+#include "bench/run_messages.h"
 #include "bench/run_worker.h"
 #include "bench/worker_context.h"
 #include "platform/cpu_features.h"
@@ -33,22 +34,22 @@ void print_warning_box() {
 }
 
 // The ISA check; false when the run is refused.
-bool check_isa(const RunParams& params, std::mutex& console_mutex) {
+bool check_isa(const RunParams& params, std::mutex& console_mutex, RunResult& result) {
   const std::optional<std::string> missing = params.seams.check_isa(params.isa);
   if (!missing) return true;
   std::lock_guard lock(console_mutex);
   print_warning_box();
-  std::cerr << *missing << std::flush;  // its lines end in newlines already
+  report_error(result.messages, *missing);
   if (params.strict_isa_check) {
-    std::cerr << "isa support check failed; aborting" << std::endl;
+    report_error(result.messages, "isa support check failed; aborting");
     return false;
   }
   // CPUID may under-report (some virtual machines do), so the warning alone
   // lets the run go on; but code the processor cannot execute would kill the
   // whole process, and with it every result a sweep has collected so far.
   if (!params.seams.probe_isa(params.isa)) {
-    std::cerr << fmt::format("the processor cannot execute {} instructions; aborting", params.isa)
-              << std::endl;
+    report_error(result.messages,
+                 fmt::format("the processor cannot execute {} instructions; aborting", params.isa));
     return false;
   }
   return true;
@@ -96,29 +97,32 @@ std::optional<std::string> reserve_run_storage(std::uint32_t thread_count, RunRe
 }
 
 // The timer checks; false when the run is refused.
-bool check_timers(const RunParams& params, const FastTimer& fast, const CoarseTimer& coarse) {
+bool check_timers(const RunParams& params, const FastTimer& fast, const CoarseTimer& coarse,
+                  std::vector<std::string>& messages) {
   const std::string_view source = timer_source_name(fast.source);
   if (!params.seams.timer_compliant(fast)) {
     if (!params.bypass_timer_check) {
-      std::cerr << "Fast Timer is not HWBOT compliant (fast timer source: " << source
-                << "); aborting" << std::endl;
-      std::cerr << kBypassTimerCheckHint << std::endl;
+      report_error(messages, fmt::format("Fast Timer is not HWBOT compliant (fast timer source: "
+                                         "{}); aborting",
+                                         source));
+      report_error(messages, kBypassTimerCheckHint);
       return false;
     }
     print_warning_box();
-    std::cerr << "Fast timer is not compliant with HWBOT rules (fast timer source: " << source
-              << ")" << std::endl;
-    std::cerr << "Check that this is a detection error in terms of your windows version, "
-                 "processor, or timer before submitting"
-              << std::endl;
+    report_error(messages,
+                 fmt::format("Fast timer is not compliant with HWBOT rules (fast timer source: {})",
+                             source));
+    report_error(messages,
+                 "Check that this is a detection error in terms of your windows version, "
+                 "processor, or timer before submitting");
   }
   const std::int64_t horizon = static_cast<std::int64_t>(params.duration) + 2;
   if (will_overflow(fast, FastTimer::now(), horizon)) {
-    std::cerr << "fast timer will overflow during the run; aborting" << std::endl;
+    report_error(messages, "fast timer will overflow during the run; aborting");
     return false;
   }
   if (will_overflow(coarse, CoarseTimer::now(), horizon)) {
-    std::cerr << "coarse timer will overflow during the run; aborting" << std::endl;
+    report_error(messages, "coarse timer will overflow during the run; aborting");
     return false;
   }
   return true;
@@ -171,9 +175,9 @@ void launch_and_join(const RunParams& params, RunResult& result, RunShared& shar
     } catch (const std::exception& error) {
       {
         std::lock_guard lock(shared.console_mutex);
-        std::cerr << fmt::format("could not start benchmark thread {} ({}); aborting", index,
-                                 error.what())
-                  << std::endl;
+        report_error(result.messages,
+                     fmt::format("could not start benchmark thread {} ({}); aborting", index,
+                                 error.what()));
       }
       shared.stop_source.request_stop();
     }
@@ -201,22 +205,22 @@ RunResult execute_run(const RunParams& params) {
 
   std::cout << read_brand_string() << std::endl;
   std::cout << feature_list() << std::endl;
-  if (!check_isa(params, shared.console_mutex)) return result;
+  if (!check_isa(params, shared.console_mutex, result)) return result;
   print_banner(params);
   if (thread_count == 0) {
-    std::cerr << "a run needs at least one thread; aborting" << std::endl;
+    report_error(result.messages, "a run needs at least one thread; aborting");
     return result;
   }
   if (const std::optional<std::string> failure =
           reserve_run_storage(thread_count, result, shared.threads, shared.progress)) {
-    std::cerr << *failure << std::endl;
+    report_error(result.messages, *failure);
     return result;
   }
 
   const FastTimer fast;
   const CoarseTimer coarse;
   print_timers(fast, coarse);
-  if (!check_timers(params, fast, coarse)) return result;
+  if (!check_timers(params, fast, coarse, result.messages)) return result;
 
   launch_and_join(params, result, shared, fast, coarse);
   result.aborted = shared.stop_source.stop_requested();

@@ -11,6 +11,8 @@ std::uint64_t memory_per_thread(std::uint64_t grid_size) {
 
 std::uint64_t available_physical_memory() { return memory_os::available_physical(); }
 
+std::uint64_t total_physical_memory() { return memory_os::total_physical(); }
+
 bool fits_in_free_memory(std::uint64_t count, std::uint64_t item_bytes) {
   const std::uint64_t available = available_physical_memory();
   return available == 0 || item_bytes == 0 || count <= available / item_bytes;

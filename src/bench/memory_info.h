@@ -11,6 +11,8 @@ std::uint64_t memory_per_thread(std::uint64_t grid_size);
 // Free physical memory in bytes (on Linux no more than the memory cgroup still
 // allows); 0 when the query fails.
 std::uint64_t available_physical_memory();
+// The machine's physical memory in bytes; 0 when the system does not say.
+std::uint64_t total_physical_memory();
 // Whether `count` items of `item_bytes` each fit into the free physical
 // memory; true when that is unknown. Guards reservations that Linux would
 // grant and only fail when touched.

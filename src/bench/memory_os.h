@@ -10,6 +10,8 @@ namespace brisk::memory_os {
 // Free physical memory in bytes, no more than the process's memory cgroup
 // still allows where there are cgroups; 0 when the query fails.
 std::uint64_t available_physical();
+// Physical memory the system reports in all (MemTotal / ullTotalPhys); 0 unknown.
+std::uint64_t total_physical();
 // Enables whatever large pages need (the lock-memory privilege on Windows)
 // and returns the large page size; 0 when the system has none. Called once.
 std::uint64_t setup_large_pages();

@@ -52,6 +52,8 @@ std::map<void*, std::uint64_t>& mapping_sizes() {
 
 }  // namespace
 
+std::uint64_t total_physical() { return meminfo_bytes("MemTotal"); }
+
 // Inside a container MemAvailable shows the host; the kernel kills the
 // process once its cgroup's limit is reached. The cgroups are found once (a
 // process stays in its cgroup); their limits and usage are read every time.

@@ -14,6 +14,13 @@ std::uint64_t available_physical() {
   return status.ullAvailPhys;
 }
 
+std::uint64_t total_physical() {
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof(status);
+  if (!GlobalMemoryStatusEx(&status)) return 0;
+  return status.ullTotalPhys;
+}
+
 // Without the lock-memory right the privilege stays disabled and large-page
 // allocations fail later; none of these results is examined.
 std::uint64_t setup_large_pages() {

@@ -40,7 +40,17 @@ RunOutcome run_benchmark(BenchConfig config, TopologyHolder& topology, const Run
                          config.bypass_timer_check,
                          config.threading,
                          seams};
-  return aggregate_results(execute_run(params));
+  RunOutcome outcome = aggregate_results(execute_run(params));
+  outcome.settings = RunSettings{manager.thread_count, params.duration,      config.size,
+                                 config.threading,     config.workload,      config.isa,
+                                 config.large_pages};
+  for (ThreadOutcome& thread : outcome.threads) {
+    const std::uint32_t index = thread.result.thread_index;
+    if (index < manager.plan.size()) {
+      thread.processor = PlacedProcessor{manager.plan[index].group, manager.plan[index].os_index};
+    }
+  }
+  return outcome;
 }
 
 }  // namespace brisk

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,6 +20,11 @@ struct RunResult {
   std::vector<ThreadResult> results;
   std::string_view workload;  // names for the verdict line
   std::string_view isa;
+  // The lines the run printed on standard error (report_error), guarded by
+  // the console lock while workers run.
+  std::vector<std::string> messages;
+  // "initialization took" as worker 0 printed it; none when it never got there.
+  std::optional<std::int64_t> init_ms;
 };
 
 }  // namespace brisk

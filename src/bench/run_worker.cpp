@@ -9,6 +9,7 @@
 #include <string>
 
 #include "bench/progress_line.h"
+#include "bench/run_messages.h"
 #include "solver/field_config.h"
 #include "solver/workload.h"
 
@@ -27,8 +28,8 @@ void print_line(WorkerContext& ctx, std::ostream& stream, const std::string& lin
 void fail_and_meet(WorkerContext& ctx, const std::string& first, const std::string* second) {
   {
     std::lock_guard lock(ctx.console_mutex);
-    std::cerr << first << std::endl;
-    if (second != nullptr) std::cerr << *second << std::endl;
+    report_error(ctx.result.messages, first);
+    if (second != nullptr) report_error(ctx.result.messages, *second);
   }
   ctx.stop_source.request_stop();
   (void)ctx.phase_barrier.arrive_and_wait();
@@ -37,7 +38,7 @@ void fail_and_meet(WorkerContext& ctx, const std::string& first, const std::stri
 // A failure after the last meeting point: nobody waits for us any more.
 void fail(WorkerContext& ctx, const std::string& text) {
   std::lock_guard lock(ctx.console_mutex);
-  std::cerr << text << std::endl;
+  report_error(ctx.result.messages, text);
   ctx.stop_source.request_stop();
 }
 
@@ -135,9 +136,9 @@ std::unique_ptr<Workload> set_up(WorkerContext& ctx, std::int64_t t0) {
   // slowest thread has initialised its fields.
   const std::int64_t t1 = FastTimer::now();
   if (ctx.reporter) {
-    print_line(
-        ctx, std::cout,
-        fmt::format("initialization took {}ms", elapsed_milliseconds(ctx.fast_timer, t0, t1)));
+    // Only worker 0 writes it, and the run reads it after every join.
+    ctx.result.init_ms = elapsed_milliseconds(ctx.fast_timer, t0, t1);
+    print_line(ctx, std::cout, fmt::format("initialization took {}ms", *ctx.result.init_ms));
   }
   return workload;
 }

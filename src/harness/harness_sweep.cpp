@@ -13,6 +13,7 @@
 
 #include "app/format.h"
 #include "bench/memory_info.h"
+#include "bench/score_statistics.h"
 
 namespace brisk {
 namespace {
@@ -49,27 +50,10 @@ bool reserve_results(harness_settings& settings) {
   return false;
 }
 
-std::string score_cell(const RunOutcome& outcome) {
-  return outcome.valid ? fmt::format("{:.2f}", outcome.score) : std::string("---");
-}
-
 std::string statistics_cells(const harness_run& point) {
-  std::uint64_t n = 0;
-  double sum = 0.0;
-  double max = 0.0;
-  double min = 1e20;
-  for (const RunOutcome& outcome : point.results) {
-    if (!outcome.valid) continue;
-    ++n;
-    sum += outcome.score;
-    max = std::max(max, outcome.score);
-    min = std::min(min, outcome.score);
-  }
-  const std::string average =
-      sum >= 1e-10 ? fmt::format("{:.2f}", sum / static_cast<double>(n)) : std::string("---");
-  const std::string spread =
-      max >= 1e-10 ? fmt::format("{:.2f}%", (max / min - 1.0) * 100.0) : std::string("---");
-  return fmt::format(" | {:>8} | {:>8}", average, spread);
+  ScoreStatistics statistics;
+  for (const RunOutcome& outcome : point.results) statistics.add(outcome);
+  return fmt::format(" | {:>8} | {:>8}", statistics.average_cell(), statistics.spread_cell());
 }
 
 }  // namespace
@@ -115,16 +99,19 @@ void perform_sweep(harness_settings& settings) {
   for (const harness_run& point : settings.runs) std::cout << point.label << std::endl;
   std::cout << "!!HARNESS!! estimated total time = "
             << format_duration(estimate_total_seconds(settings)) << std::endl;
+  if (settings.hooks.points_ready) settings.hooks.points_ready(settings);
   if (!reserve_results(settings)) return;
 
   const std::uint64_t total = std::uint64_t{settings.runs.size()} * settings.sub_runs;
   std::uint64_t k = 0;
-  for (harness_run& point : settings.runs) {
+  for (std::size_t p = 0; p < settings.runs.size(); ++p) {
+    harness_run& point = settings.runs[p];
     for (std::uint32_t i = 0; i < settings.sub_runs; ++i) {
       std::cout << std::endl;
       std::cout << fmt::format("!!HARNESS!! run {}/{}", k + 1, total) << std::endl;
       std::cout << std::endl;
       point.results.push_back(point.run());
+      if (settings.hooks.run_done) settings.hooks.run_done(settings, p);
       std::this_thread::sleep_for(std::chrono::milliseconds(settings.pause_ms));
       ++k;
     }

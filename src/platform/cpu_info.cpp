@@ -44,11 +44,14 @@ CpuInfo decode_cpu_info(const CpuidSource& cpu) {
   CpuInfo info;
   info.brand = decode_brand_string(cpu);
   info.vendor = vendor_from_brand(info.brand);
-  const std::uint32_t a = cpu.cpuid(1, 0).eax;
+  const CpuidRegisters leaf1 = cpu.cpuid(1, 0);
+  const std::uint32_t a = leaf1.eax;
   // The extended family is deliberately not added: the HWBOT rule and the
   // report work with the base family.
   info.family = static_cast<std::int32_t>((a >> 8) & 0xF);
   info.model = static_cast<std::int32_t>(((a >> 16) & 0xF) * 16 + ((a >> 4) & 0xF));
+  info.stepping = static_cast<std::int32_t>(a & 0xF);
+  info.hypervisor = ((leaf1.ecx >> 31) & 1) != 0;
   return info;
 }
 

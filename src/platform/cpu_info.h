@@ -15,6 +15,8 @@ struct CpuInfo {
   CpuVendor vendor = CpuVendor::unknown;  // decided from the brand string
   std::int32_t family = 0;                // base family of leaf 1, never extended
   std::int32_t model = 0;                 // extended model * 16 + base model
+  std::int32_t stepping = 0;              // leaf 1 EAX bits 0..3
+  bool hypervisor = false;                // leaf 1 ECX bit 31: running in a virtual machine
 };
 
 struct TscInfo {

@@ -14,7 +14,8 @@ struct Built {
   BenchConfig config;
   harness_settings harness;
   ModeFlags modes;
-  argparse::Parser parser = build_parser(config, harness, modes);
+  ExportSettings exports;
+  argparse::Parser parser = build_parser(config, harness, modes, exports);
 };
 
 // Names of every option, joined per option, in listing order.
@@ -28,7 +29,7 @@ std::vector<std::string> option_names(const argparse::Parser& parser) {
   return out;
 }
 
-TEST(OptionsTest, SixteenOptionsInListingOrder) {
+TEST(OptionsTest, SixteenOptionsThenTheResultsFilesInListingOrder) {
   Built b;
   const std::vector<std::string> expected = {"-? -h --help",
                                              "-n --numthreads",
@@ -45,7 +46,11 @@ TEST(OptionsTest, SixteenOptionsInListingOrder) {
                                              "--brisk",
                                              "--harness-var",
                                              "--harness-sub-runs",
-                                             "--harness-opt"};
+                                             "--harness-opt",
+                                             "--export-json",
+                                             "--export-csv",
+                                             "--export-markdown",
+                                             "--export-html"};
   EXPECT_EQ(option_names(b.parser), expected);
 }
 
@@ -74,7 +79,15 @@ TEST(OptionsTest, EveryOptionReachesItsField) {
                                          "--harness-sub-runs",
                                          "0",
                                          "--harness-opt",
-                                         "1-8:2"};
+                                         "1-8:2",
+                                         "--export-markdown",
+                                         "r.md",
+                                         "--export-json",
+                                         "r.json",
+                                         "--export-html",
+                                         "r.html",
+                                         "--export-csv",
+                                         "r.csv"};
   ASSERT_TRUE(b.parser.parse(args).ok());
   EXPECT_EQ(b.config.numthreads, 12u);
   EXPECT_EQ(b.config.duration, 5000u);  // not clamped by the command line
@@ -93,6 +106,17 @@ TEST(OptionsTest, EveryOptionReachesItsField) {
   EXPECT_EQ(b.harness.sub_runs, 0u);
   EXPECT_EQ(b.harness.option_string, "1-8:2");
   EXPECT_EQ(b.harness.pause_ms, 1u);
+  // Each file reaches its own format, whatever the order on the command line.
+  const std::vector<ExportTarget> targets = b.exports.targets();
+  ASSERT_EQ(targets.size(), 4u);
+  EXPECT_EQ(targets[0].format, ExportFormat::json);
+  EXPECT_EQ(targets[0].path, "r.json");
+  EXPECT_EQ(targets[1].format, ExportFormat::csv);
+  EXPECT_EQ(targets[1].path, "r.csv");
+  EXPECT_EQ(targets[2].format, ExportFormat::markdown);
+  EXPECT_EQ(targets[2].path, "r.md");
+  EXPECT_EQ(targets[3].format, ExportFormat::html);
+  EXPECT_EQ(targets[3].path, "r.html");
 }
 
 TEST(OptionsTest, ChoiceListsOfThreadingAndHarnessVariable) {

@@ -56,18 +56,22 @@ TEST(Vendor, IgnoresTheLeafZeroVendorId) {
   EXPECT_EQ(decode_cpu_info(cpu).vendor, CpuVendor::amd);
 }
 
-TEST(FamilyModel, UseBaseFamilyAndCombinedModel) {
+TEST(FamilyModel, UseBaseFamilyAndCombinedModelSteppingAndHypervisorBit) {
   FakeCpuid intel;
-  intel.set(1, {0x000906EA, 0, 0, 0});
+  intel.set(1, {0x000906EA, 0, 0x7FFAFBFF, 0});  // every ECX bit but 31 set
   const CpuInfo a = decode_cpu_info(intel);
   EXPECT_EQ(a.family, 6);
   EXPECT_EQ(a.model, 0x9E);
+  EXPECT_EQ(a.stepping, 0xA);
+  EXPECT_FALSE(a.hypervisor);
 
   FakeCpuid amd;
-  amd.set(1, {0x00A20F12, 0, 0, 0});  // extended family 0xA is not added
+  amd.set(1, {0x00A20F12, 0, 0x80000000, 0});  // extended family 0xA is not added
   const CpuInfo b = decode_cpu_info(amd);
   EXPECT_EQ(b.family, 0xF);
   EXPECT_EQ(b.model, 0x21);
+  EXPECT_EQ(b.stepping, 2);
+  EXPECT_TRUE(b.hypervisor);
 }
 
 // Highest basic leaf 0x16 with the given leaf 0x15 and 0x16 values.

@@ -1,0 +1,29 @@
+// Linux: the distinct physical_package_id values of the processors in this
+// process's affinity.
+#include <sched.h>
+
+#include <cstdint>
+#include <fstream>
+#include <set>
+#include <string>
+
+#include "platform/package_count.h"
+
+namespace brisk {
+
+std::uint32_t package_count() {
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  if (sched_getaffinity(0, sizeof(allowed), &allowed) != 0) return 0;
+  std::set<long> ids;
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+    if (!CPU_ISSET(cpu, &allowed)) continue;
+    std::ifstream file("/sys/devices/system/cpu/cpu" + std::to_string(cpu) +
+                       "/topology/physical_package_id");
+    long id = 0;
+    if (file >> id) ids.insert(id);
+  }
+  return static_cast<std::uint32_t>(ids.size());
+}
+
+}  // namespace brisk

@@ -1,0 +1,57 @@
+// The results files of one invocation. Each is written whole before the first
+// run and rewritten whole after every run, by atomic replacement, so the file
+// on disk is always a complete document holding every finished run, whatever
+// stops the invocation.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "results/results_record.h"
+
+namespace brisk {
+
+enum class ExportFormat { json, csv, markdown, html };
+
+struct ExportTarget {
+  ExportFormat format = ExportFormat::json;
+  std::string path;  // UTF-8
+};
+
+// Writes `contents` to `path` completely or not at all; the reason otherwise
+// (replace_file_atomically, or a stand-in in tests).
+using FileWriter =
+    std::function<std::optional<std::string>(const std::string& path, std::string_view contents)>;
+
+class ExportFiles {
+ public:
+  explicit ExportFiles(std::vector<ExportTarget> targets);
+  ExportFiles(std::vector<ExportTarget> targets, FileWriter writer);
+
+  bool empty() const { return targets_.empty(); }
+
+  // Writes every file; stops at the first that cannot be written and returns
+  // the line that says which and why.
+  std::optional<std::string> write_first(const ResultsRecord& record);
+  // Rewrites every file; a file that cannot be written gets a warning line on
+  // standard error, keeps its last complete version and is tried again next
+  // time.
+  void update(const ResultsRecord& record);
+  // Whether any update failed.
+  bool failed() const { return failed_; }
+
+ private:
+  std::optional<std::string> write_all(const ResultsRecord& record, bool stop_at_failure);
+
+  std::vector<ExportTarget> targets_;
+  FileWriter writer_;
+  bool failed_ = false;
+};
+
+// The contents of a results file in `format`.
+std::string render_export(ExportFormat format, const ResultsRecord& record);
+
+}  // namespace brisk

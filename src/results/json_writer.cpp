@@ -1,0 +1,147 @@
+#include "results/json_writer.h"
+
+#include <nlohmann/json.hpp>
+
+#include "bench/memory_info.h"
+#include "results/results_summary.h"
+
+namespace brisk {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+template <typename T>
+Json or_null(const std::optional<T>& value) {
+  return value ? Json(*value) : Json(nullptr);
+}
+
+Json machine_json(const MachineContext& m) {
+  const CpuContext& cpu = m.cpu;
+  return Json{
+      {"cpu",
+       {{"brand", cpu.brand},
+        {"vendor", cpu.vendor},
+        {"family", cpu.family},
+        {"model", cpu.model},
+        {"stepping", cpu.stepping},
+        {"features", cpu.features},
+        {"hypervisor", cpu.hypervisor}}},
+      {"topology",
+       {{"packages", m.topology.packages},
+        {"numa_nodes", m.topology.numa_nodes},
+        {"cores", m.topology.cores},
+        {"logical_processors", m.topology.logical_processors}}},
+      {"memory", {{"total_bytes", m.total_memory}, {"available_bytes", m.available_memory}}},
+      {"os",
+       {{"family", m.os.family},
+        {"name", m.os.name},
+        {"version", m.os.version},
+        {"build", or_null(m.os.build)},
+        {"kernel", or_null(m.os.kernel)},
+        {"wine", or_null(m.os.wine)}}},
+  };
+}
+
+Json settings_json(const BenchConfig& c) {
+  return Json{{"numthreads", c.numthreads},
+              {"duration", c.duration},
+              {"size", c.size},
+              {"threading", c.threading},
+              {"workload", c.workload},
+              {"isa", c.isa},
+              {"strict_isa_check", c.strict_isa_check},
+              {"large_pages", c.large_pages},
+              {"bypass_timer_check", c.bypass_timer_check}};
+}
+
+Json thread_json(const ThreadOutcome& t) {
+  Json processor = nullptr;
+  if (t.processor) processor = Json{{"group", t.processor->group}, {"number", t.processor->number}};
+  return Json{{"index", t.result.thread_index}, {"processor", std::move(processor)},
+              {"updates", t.result.updates},    {"iterations", t.result.iterations},
+              {"coarse_ms", t.result.coarse_ms}, {"fast_us", t.result.fast_us},
+              {"mgups", t.mgups}};
+}
+
+Json run_json(const ResultsRecord& record, const RunRecord& run) {
+  const RunOutcome& o = run.outcome;
+  const RunSettings& s = o.settings;
+  Json threads = Json::array();
+  for (const ThreadOutcome& t : o.threads) threads.push_back(thread_json(t));
+  const std::vector<std::string> none;
+  return Json{{"point", record.sweep.points.at(run.point_index)},
+              {"sub_run", run.sub_run},
+              {"settings",
+               {{"threads", s.threads},
+                {"threading", s.threading},
+                {"size", s.size},
+                {"duration", s.duration},
+                {"workload", s.workload},
+                {"isa", s.isa},
+                {"large_pages", s.large_pages}}},
+              {"valid", o.valid},
+              {"score", o.valid ? Json(o.score) : Json(nullptr)},
+              {"reasons", o.valid ? none : o.messages},
+              {"warnings", o.valid ? o.messages : none},
+              {"field_memory_per_thread_bytes", memory_per_thread(s.size)},
+              {"initialization_ms", or_null(o.init_ms)},
+              {"threads", std::move(threads)}};
+}
+
+Json summary_json(const SummaryRow& row) {
+  Json scores = Json::array();
+  Json cells = Json::array();
+  for (const RunOutcome* o : row.outcomes) {
+    scores.push_back(o->valid ? Json(o->score) : Json(nullptr));
+    cells.push_back(score_cell(*o));
+  }
+  return Json{{"point", row.point},
+              {"scores", std::move(scores)},
+              {"average", or_null(row.statistics.average())},
+              {"spread_percent", or_null(row.statistics.spread_percent())},
+              {"cells",
+               {{"scores", std::move(cells)},
+                {"average", row.statistics.average_cell()},
+                {"spread", row.statistics.spread_cell()}}}};
+}
+
+}  // namespace
+
+std::string render_json(const ResultsRecord& record) {
+  Json runs = Json::array();
+  for (const RunRecord& run : record.runs) {
+    if (run.point_index < record.sweep.points.size()) runs.push_back(run_json(record, run));
+  }
+  Json summary = Json::array();
+  for (const SummaryRow& row : summarize(record)) summary.push_back(summary_json(row));
+  const Json document{
+      {"schema", {{"name", kResultsSchemaName}, {"version", kResultsSchemaVersion}}},
+      {"brisk",
+       {{"version", record.build.version},
+        {"compiler", record.build.compiler},
+        {"target", record.build.target},
+        {"command_line", record.command_line},
+        {"start_time", record.start_time},
+        {"end_time", or_null(record.end_time)},
+        {"finished", record.finished}}},
+      {"machine", machine_json(record.machine)},
+      {"timers",
+       {{"fast",
+         {{"source", record.timers.fast_source},
+          {"frequency_hz", record.timers.fast_frequency_hz}}},
+        {"coarse", {{"frequency_hz", record.timers.coarse_frequency_hz}}},
+        {"hwbot_compliant", record.timers.hwbot_compliant},
+        {"check_bypassed", record.timers.check_bypassed}}},
+      {"settings", settings_json(record.settings)},
+      {"sweep",
+       {{"variable", record.sweep.variable},
+        {"option", record.sweep.option},
+        {"sub_runs", record.sweep.sub_runs},
+        {"points", record.sweep.points}}},
+      {"runs", std::move(runs)},
+      {"summary", std::move(summary)},
+  };
+  return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace brisk

@@ -1,0 +1,76 @@
+#include "results/markdown_writer.h"
+
+#include <fmt/format.h>
+
+#include "app/format.h"
+#include "results/results_summary.h"
+
+namespace brisk {
+namespace {
+
+std::string settings_line(const BenchConfig& c) {
+  const std::string threads = c.numthreads == 0 ? "auto" : std::to_string(c.numthreads);
+  return fmt::format("{}, {}, grid {}, {} s, {} threads ({}){}", c.workload, c.isa, c.size,
+                     c.duration, threads, c.threading, c.large_pages ? ", large pages" : "");
+}
+
+std::string timer_line(const TimerContext& t) {
+  return fmt::format("{} at {}, coarse timer at {}; {}{}", t.fast_source,
+                     format_hz(t.fast_frequency_hz), format_hz(t.coarse_frequency_hz),
+                     t.hwbot_compliant ? "HWBOT compliant" : "not HWBOT compliant",
+                     t.check_bypassed ? " (check bypassed)" : "");
+}
+
+std::string sweep_line(const ResultsRecord& r) {
+  return fmt::format("{}{}{}, {} sub-run{} per point{}", r.sweep.variable,
+                     r.sweep.option.empty() ? "" : " ", r.sweep.option, r.sweep.sub_runs,
+                     r.sweep.sub_runs == 1 ? "" : "s", r.finished ? "" : " (still running)");
+}
+
+std::string table(const ResultsRecord& r) {
+  std::string out = fmt::format("| {} |", markdown_text(r.sweep.variable));
+  std::string rule = "|---|";
+  // Without points nothing was run, as in the console table.
+  const std::uint32_t columns = r.sweep.points.empty() ? 0 : r.sweep.sub_runs;
+  for (std::uint32_t j = 1; j <= columns; ++j) {
+    out += fmt::format(" run {} |", j);
+    rule += "--:|";
+  }
+  out += fmt::format(" avg | max/min |\n{}--:|--:|\n", rule);
+  for (const SummaryRow& row : summarize(r)) {
+    out += fmt::format("| {} |", markdown_text(row.point));
+    for (std::uint32_t j = 0; j < columns; ++j) {
+      out += j < row.outcomes.size() ? fmt::format(" {} |", score_cell(*row.outcomes[j])) : " |";
+    }
+    out += fmt::format(" {} | {} |\n", row.statistics.average_cell(),
+                       row.statistics.spread_cell());
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string markdown_text(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '\r' || c == '\n') {
+      out += ' ';
+      continue;
+    }
+    if (std::string_view("\\`*_{}[]<>()#+-.!|~").find(c) != std::string_view::npos) out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+std::string render_markdown(const ResultsRecord& r) {
+  std::string out = "## brisk results\n\n";
+  out += fmt::format("- **brisk:** v{}\n", markdown_text(r.build.version));
+  out += fmt::format("- **processor:** {}\n", markdown_text(r.machine.cpu.brand));
+  out += fmt::format("- **settings:** {}\n", markdown_text(settings_line(r.settings)));
+  out += fmt::format("- **timer:** {}\n", markdown_text(timer_line(r.timers)));
+  out += fmt::format("- **sweep:** {}\n\n", markdown_text(sweep_line(r)));
+  return out + table(r);
+}
+
+}  // namespace brisk
