@@ -33,4 +33,9 @@ void set_cursor_row(std::int32_t row) {
   SetConsoleCursorPosition(out, position);
 }
 
+// The C runtime keeps descriptors 0 to 2 for the standard streams even when
+// they have no handle, and a file handle is never a reused small number: a
+// file brisk opens cannot receive the console's text.
+std::optional<std::string> claim_closed_standard_streams() { return std::nullopt; }
+
 }  // namespace brisk::console_os
