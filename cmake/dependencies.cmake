@@ -15,6 +15,7 @@ if(CMAKE_CROSSCOMPILING)
   find_package(nlohmann_json 3.10 REQUIRED CONFIG NO_CMAKE_FIND_ROOT_PATH)
   get_target_property(brisk_json_include nlohmann_json::nlohmann_json
                       INTERFACE_INCLUDE_DIRECTORIES)
+  list(GET brisk_json_include 0 brisk_json_include)  # the folder that holds nlohmann/
   set(BRISK_JSON_STAGE "${CMAKE_BINARY_DIR}/json-include")
   file(MAKE_DIRECTORY "${BRISK_JSON_STAGE}")
   file(COPY "${brisk_json_include}/nlohmann" DESTINATION "${BRISK_JSON_STAGE}")

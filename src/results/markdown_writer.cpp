@@ -57,7 +57,9 @@ std::string markdown_text(std::string_view text) {
       out += ' ';
       continue;
     }
-    if (std::string_view("\\`*_{}[]<>()#+-.!|~").find(c) != std::string_view::npos) out += '\\';
+    // Only what can take effect inside a line: the texts never start one.
+    // An underscore inside a word is no emphasis in GitHub's Markdown.
+    if (std::string_view("\\`*[]<>|~&").find(c) != std::string_view::npos) out += '\\';
     out += c;
   }
   return out;
@@ -66,7 +68,10 @@ std::string markdown_text(std::string_view text) {
 std::string render_markdown(const ResultsRecord& r) {
   std::string out = "## brisk results\n\n";
   out += fmt::format("- **brisk:** v{}\n", markdown_text(r.build.version));
-  out += fmt::format("- **processor:** {}\n", markdown_text(r.machine.cpu.brand));
+  // Brand strings are padded with blanks, which Markdown reads as a line break.
+  const std::string_view brand = r.machine.cpu.brand;
+  out += fmt::format("- **processor:** {}\n",
+                     markdown_text(brand.substr(0, brand.find_last_not_of(' ') + 1)));
   out += fmt::format("- **settings:** {}\n", markdown_text(settings_line(r.settings)));
   out += fmt::format("- **timer:** {}\n", markdown_text(timer_line(r.timers)));
   out += fmt::format("- **sweep:** {}\n\n", markdown_text(sweep_line(r)));

@@ -11,7 +11,7 @@
 namespace brisk {
 
 // `text` with every character that Markdown or a table would read as markup
-// escaped by a backslash, and line ends turned into spaces.
+// within a line escaped by a backslash, and line ends turned into spaces.
 std::string markdown_text(std::string_view text);
 
 std::string render_markdown(const ResultsRecord& record);

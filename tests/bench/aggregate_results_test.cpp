@@ -57,6 +57,13 @@ TEST(AggregateResults, ValidRunPrintsTableVerdictAndSummedScore) {
   };
   EXPECT_EQ(lines(console.out()), expected);
   EXPECT_EQ(console.err(), "");
+  // The results files get every thread, in finishing order, with the rate
+  // that went into the score.
+  ASSERT_EQ(outcome.threads.size(), 2u);
+  EXPECT_EQ(outcome.threads[0].result.thread_index, 1u);
+  EXPECT_EQ(outcome.threads[0].mgups, 41.154);
+  EXPECT_EQ(outcome.threads[1].mgups, 41.149);
+  EXPECT_TRUE(outcome.messages.empty());
 }
 
 TEST(AggregateResults, WideCountsWidenTheirColumn) {
@@ -100,6 +107,12 @@ TEST(AggregateResults, TimersMayDisagreeBy31msButNot32) {
               std::string(kInvalidBox) +
                   "disagreement between timers for total work is larger than tolerance\n" +
                   "fast timer = 30000ms    coarse timer = " + std::to_string(coarse) + "ms\n");
+    // The results files keep the same lines, without the box.
+    const std::vector<std::string> reasons = {
+        "disagreement between timers for total work is larger than tolerance",
+        "fast timer = 30000ms    coarse timer = " + std::to_string(coarse) + "ms"};
+    EXPECT_EQ(outcome.messages, reasons);
+    EXPECT_EQ(outcome.threads.size(), 2u);
   }
 }
 
@@ -107,9 +120,13 @@ TEST(AggregateResults, AbortedRunPrintsOnlyTheInvalidBox) {
   test::ConsoleCapture console;
   RunResult result = run_of({thread(0, 1000, 1000000, 1000)});
   result.aborted = true;
-  EXPECT_FALSE(aggregate_results(result).valid);
+  // What a failing worker printed before the verdict.
+  result.messages = {"field allocation failed in thread 1", "out of memory"};
+  const RunOutcome outcome = aggregate_results(result);
+  EXPECT_FALSE(outcome.valid);
   EXPECT_EQ(console.out(), "");
   EXPECT_EQ(console.err(), kInvalidBox);
+  EXPECT_EQ(outcome.messages, result.messages);
 }
 
 TEST(AggregateResults, MissingResultsAreInvalid) {
@@ -118,9 +135,11 @@ TEST(AggregateResults, MissingResultsAreInvalid) {
     RunResult result = run_of({});
     result.thread_count = threads;
     if (threads == 4) result.results = {thread(0, 1000, 1000000, 1000)};
-    EXPECT_FALSE(aggregate_results(result).valid) << threads;
+    const RunOutcome outcome = aggregate_results(result);
+    EXPECT_FALSE(outcome.valid) << threads;
     EXPECT_EQ(console.out(), "");
     EXPECT_EQ(console.err(), std::string(kInvalidBox) + "not all threads produced a result\n");
+    EXPECT_EQ(outcome.messages, std::vector<std::string>{"not all threads produced a result"});
   }
 }
 

@@ -1,5 +1,6 @@
 #include "bench/execute_run.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -128,6 +129,15 @@ TEST(RunBenchmark, IsaWarningWithoutStrictCheckGoesOn) {
   EXPECT_TRUE(run.outcome.valid) << run.err;
   EXPECT_EQ(run.err, std::string(kWarningBox) + "avx support not detected\n");
   EXPECT_TRUE(contains(run.out, "running with 2 threads (os)\n"));
+  // What the results files get: the warning, both threads, the time the
+  // initialisation took and the settings the run really used.
+  EXPECT_EQ(run.outcome.messages, std::vector<std::string>{"avx support not detected"});
+  EXPECT_EQ(run.outcome.threads.size(), 2u);
+  EXPECT_TRUE(run.outcome.init_ms.has_value());
+  EXPECT_TRUE(contains(run.out, fmt::format("initialization took {}ms\n",
+                                            run.outcome.init_ms.value_or(-1))));
+  EXPECT_EQ(run.outcome.settings.threads, 2u);
+  EXPECT_EQ(run.outcome.settings.duration, 1u);
 }
 
 TEST(RunBenchmark, IsaTheProcessorCannotExecuteIsRefusedAfterTheWarning) {
@@ -150,6 +160,11 @@ TEST(RunBenchmark, IsaTheProcessorCannotExecuteIsRefusedAfterTheWarning) {
   EXPECT_EQ(run.err, std::string(kWarningBox) + "avx support not detected\n" +
                          "the processor cannot execute avx instructions; aborting\n" +
                          test::kInvalidBox + "not all threads produced a result\n");
+  const std::vector<std::string> reasons = {
+      "avx support not detected", "the processor cannot execute avx instructions; aborting",
+      "not all threads produced a result"};
+  EXPECT_EQ(run.outcome.messages, reasons);
+  EXPECT_FALSE(run.outcome.init_ms.has_value());
 }
 
 // Executing code is a last resort: a processor whose check passes is never

@@ -1,5 +1,6 @@
 #include "harness/harness_sweep.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -34,8 +35,17 @@ harness_run fake_point(std::string label, std::uint32_t estimate, std::vector<Ru
   return point;
 }
 
-RunOutcome valid(double score) { return RunOutcome{score, true}; }
-RunOutcome invalid() { return RunOutcome{123.0, false}; }
+RunOutcome valid(double score) {
+  RunOutcome outcome;
+  outcome.score = score;
+  outcome.valid = true;
+  return outcome;
+}
+RunOutcome invalid() {
+  RunOutcome outcome;
+  outcome.score = 123.0;  // never shown: an invalid run's score is not a result
+  return outcome;
+}
 
 TEST(HarnessSweep, DefaultSweepAnnouncesRunsAndTabulates) {
   harness_settings settings;
@@ -189,7 +199,7 @@ class RunHarness : public ::testing::Test {
     context_.topology = &topology_;
     context_.perform = [this](const BenchConfig& config, TopologyHolder&) {
       performed_.push_back(config);
-      return RunOutcome{static_cast<double>(config.size), true};
+      return valid(static_cast<double>(config.size));
     };
   }
   BenchConfig config_;
@@ -267,6 +277,42 @@ TEST_F(RunHarness, ThreadsOnASingleCoreMachineHaveNoPoints) {
     EXPECT_EQ(lines(console.out()), expected);
     EXPECT_EQ(console.err(), "");
   }
+}
+
+}  // namespace
+}  // namespace brisk
+
+namespace brisk {
+namespace {
+
+// The results files follow the sweep through its hooks: the points before
+// the first run, then every run as soon as it is done, with its own point
+// (labels may repeat, so the index tells them apart).
+TEST(HarnessSweep, HooksSeeThePointsFirstThenEveryRunAsItEnds) {
+  harness_settings settings;
+  settings.sub_runs = 2;
+  int calls = 0;
+  settings.runs.push_back(fake_point("64", 1, {valid(1.0)}, &calls));
+  settings.runs.push_back(fake_point("64", 1, {invalid()}, &calls));
+  std::vector<std::string> seen;
+  settings.hooks.points_ready = [&](const harness_settings& s) {
+    seen.push_back(fmt::format("points {} after {} runs", s.runs.size(), calls));
+  };
+  settings.hooks.run_done = [&](const harness_settings& s, std::size_t index) {
+    const RunOutcome& last = s.runs[index].results.back();
+    seen.push_back(fmt::format("point {} run {} valid {} after {} runs", index,
+                               s.runs[index].results.size(), last.valid, calls));
+  };
+  test::ConsoleCapture console;
+  perform_sweep(settings);
+  const std::vector<std::string> expected = {
+      "points 2 after 0 runs",
+      "point 0 run 1 valid true after 1 runs",
+      "point 0 run 2 valid true after 2 runs",
+      "point 1 run 1 valid false after 3 runs",
+      "point 1 run 2 valid false after 4 runs",
+  };
+  EXPECT_EQ(seen, expected);
 }
 
 }  // namespace

@@ -19,7 +19,10 @@ class HarnessVars : public ::testing::Test {
     context_.perform = [this](const BenchConfig& config, TopologyHolder& topology) {
       EXPECT_EQ(&topology, &topology_);
       performed_.push_back(config);
-      return RunOutcome{1.0, true};
+      RunOutcome outcome;
+      outcome.score = 1.0;
+      outcome.valid = true;
+      return outcome;
     };
   }
 

@@ -1,0 +1,129 @@
+// The rules of the results files that are easy to get wrong: CSV quoting, the
+// Markdown table beside the console's, a file that cannot be updated, and
+// points that share a label.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "bench/console_capture.h"
+#include "results/csv_writer.h"
+#include "results/export_files.h"
+#include "results/json_writer.h"
+#include "results/markdown_writer.h"
+
+namespace brisk {
+namespace {
+
+RunOutcome outcome(bool valid, double score, std::vector<std::string> messages = {}) {
+  RunOutcome o;
+  o.valid = valid;
+  o.score = valid ? score : 0.0;
+  o.messages = std::move(messages);
+  o.settings = RunSettings{2, 1, 64, "os", "standing_wave", "sse2", false};
+  return o;
+}
+
+// Two points of two sub-runs, the second point half done, with an invalid run.
+ResultsRecord sweep_record() {
+  ResultsRecord r;
+  r.build = {"1.2.0", "GNU 12.2.0", "x86_64-linux-gnu"};
+  r.machine.cpu.brand = "ACME | Turbo* 9000";
+  r.timers = {"TSC", 1000000000, 250, true, false};
+  r.sweep = {"threads", "1-2", 2, {"1", "2"}};
+  r.runs = {{0, 1, outcome(true, 431.2345678)},
+            {0, 2, outcome(false, 0, {"not all threads produced a result"})},
+            {1, 1, outcome(true, 830.125)}};
+  return r;
+}
+
+TEST(CsvWriter, QuotesFieldsByTheRfc4180Rule) {
+  const std::map<std::string, std::string> cases = {
+      {"sse2", "sse2"},
+      {"", ""},
+      {"AMD EPYC 7763 64-Core, rev B", "\"AMD EPYC 7763 64-Core, rev B\""},
+      {"say \"hi\"", "\"say \"\"hi\"\"\""},
+      {"two\nlines", "\"two\nlines\""},
+      {"cr\r", "\"cr\r\""},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(csv_field(text), expected) << text;
+}
+
+TEST(CsvWriter, OneRowPerRunWithTheInvalidReason) {
+  const std::string csv = render_csv(sweep_record());
+  EXPECT_EQ(csv,
+            "point,sub_run,valid,score,threads,threading,size,duration,workload,isa,large_pages,"
+            "reason\r\n"
+            "1,1,true,431.2345678,2,os,64,1,standing_wave,sse2,false,\r\n"
+            "1,2,false,,2,os,64,1,standing_wave,sse2,false,not all threads produced a result\r\n"
+            "2,1,true,830.125,2,os,64,1,standing_wave,sse2,false,\r\n");
+}
+
+TEST(MarkdownWriter, TableHasTheConsoleCellsAndEmptyCellsForRunsToCome) {
+  const std::string md = render_markdown(sweep_record());
+  EXPECT_NE(md.find("- **processor:** ACME \\| Turbo\\* 9000\n"), std::string::npos) << md;
+  EXPECT_NE(md.find("| threads | run 1 | run 2 | avg | max/min |\n"
+                    "|---|--:|--:|--:|--:|\n"
+                    "| 1 | 431.23 | --- | 431.23 | 0.00% |\n"
+                    "| 2 | 830.12 | | 830.12 | 0.00% |\n"),
+            std::string::npos)
+      << md;
+}
+
+TEST(JsonWriter, PointsSharingALabelKeepTheirOwnRows) {
+  ResultsRecord r = sweep_record();
+  r.sweep = {"size", "64,128,64", 1, {"64", "128", "64"}};
+  r.runs = {{0, 1, outcome(true, 100.0)}, {1, 1, outcome(true, 50.0)}, {2, 1, outcome(true, 90.0)}};
+  // A brand string with a byte that is not UTF-8 still gives a document.
+  r.machine.cpu.brand = "Intel\xff";
+  const nlohmann::json doc = nlohmann::json::parse(render_json(r));
+  ASSERT_EQ(doc["summary"].size(), 3u);
+  EXPECT_EQ(doc["summary"][0]["scores"], nlohmann::json::array({100.0}));
+  EXPECT_EQ(doc["summary"][2]["scores"], nlohmann::json::array({90.0}));
+  EXPECT_EQ(doc["summary"][2]["cells"]["average"], "90.00");
+  EXPECT_EQ(doc["runs"][2]["point"], "64");
+}
+
+TEST(ExportFiles, AFailedUpdateWarnsKeepsGoingAndIsRemembered) {
+  std::map<std::string, int> writes;
+  bool full = false;
+  ExportFiles files({{ExportFormat::json, "a.json"}, {ExportFormat::csv, "b.csv"}},
+                    [&](const std::string& path, std::string_view) -> std::optional<std::string> {
+                      if (full && path == "a.json") return "No space left on device";
+                      ++writes[path];
+                      return std::nullopt;
+                    });
+  const ResultsRecord record = sweep_record();
+  EXPECT_EQ(files.write_first(record), std::nullopt);
+  full = true;
+  test::ConsoleCapture console;
+  files.update(record);
+  EXPECT_TRUE(files.failed());
+  EXPECT_EQ(writes["b.csv"], 2);  // the other file is still kept up to date
+  EXPECT_EQ(console.err(),
+            "warning: results file \"a.json\" not updated (No space left on device); it keeps its "
+            "last complete version\n");
+}
+
+TEST(ExportFiles, AFileThatCannotBeWrittenFirstIsNamedWithTheReason) {
+  ExportFiles files({{ExportFormat::markdown, "missing/r.md"}, {ExportFormat::csv, "r.csv"}},
+                    [](const std::string& path, std::string_view) -> std::optional<std::string> {
+                      if (path == "missing/r.md") return "No such file or directory";
+                      ADD_FAILURE() << "nothing is written after the first failure";
+                      return std::nullopt;
+                    });
+  EXPECT_EQ(files.write_first(sweep_record()),
+            "cannot write results file \"missing/r.md\": No such file or directory");
+  EXPECT_FALSE(files.failed());
+}
+
+TEST(ResultsRecord, UtcTimesInIso8601) {
+  EXPECT_EQ(utc_iso8601(0), "1970-01-01T00:00:00Z");
+  EXPECT_EQ(utc_iso8601(951868799), "2000-02-29T23:59:59Z");
+  EXPECT_EQ(utc_iso8601(1796828704), "2026-12-09T15:05:04Z");
+}
+
+}  // namespace
+}  // namespace brisk
