@@ -15,7 +15,9 @@ step() { printf '\n==== %s (%ss)\n' "$1" "$SECONDS"; }
 step "packages"
 source scripts/ensure_packages.sh
 ensure_packages cmake g++ make binutils dpkg-dev libfmt-dev libgtest-dev libgmock-dev \
-  googletest libbenchmark-dev g++-mingw-w64-x86-64-posix wine64 qemu-user
+  googletest libbenchmark-dev g++-mingw-w64-x86-64-posix wine64 qemu-user \
+  nlohmann-json3-dev libjs-dygraphs help2man man-db python3-jsonschema \
+  chromium chromium-driver python3-selenium
 
 # Wine gets a prefix of its own inside the build tree; whatever wineserver
 # this run starts is ended on the way out, pass or fail.
@@ -32,6 +34,10 @@ cmake --build --preset linux-release -j"$jobs"
 
 step "Linux tests"
 ctest --preset linux-release -j"$jobs"
+
+step "results files end to end"
+/usr/bin/python3 tests/results/check_exports.py --brisk build/linux/src/app/brisk \
+  --work build/linux/exports-e2e
 
 step "sse2 object check"
 bash .ci/check_sse2_objects.sh build/linux
@@ -62,6 +68,10 @@ ctest --preset windows-cross
 
 step "Windows end-to-end tests under Wine"
 BRISK_EXE="$wine $root/build/windows/src/app/brisk.exe" build/linux/tests/cli/brisk_cli_tests
+
+step "results files end to end under Wine"
+/usr/bin/python3 tests/results/check_exports.py --wine \
+  --brisk "$wine $root/build/windows/src/app/brisk.exe" --work build/windows/exports-e2e
 
 step "packages: build"
 cmake --workflow --preset linux-package >/dev/null

@@ -3,10 +3,12 @@
 #
 #   check_packages.sh <linux-package-dir> <windows-package-dir> <wine>
 #
-# - the .deb and the .tar.gz hold the program, the README and the license;
+# - the .deb and the .tar.gz hold the program, the README, the licenses, the
+#   results schema and the manual page (`man brisk` shows it);
 #   the installed brisk answers --help and makes a valid 1-second run;
 #   the .deb's dependencies are met on this system;
-# - the .zip holds brisk.exe, the README and the license; brisk.exe imports
+# - the .zip holds brisk.exe, the README, the licenses and the results
+#   schema; brisk.exe imports
 #   nothing but Windows system DLLs, and under Wine answers --help and makes
 #   a valid 1-second run.
 set -euo pipefail
@@ -88,7 +90,13 @@ under_wine() {
 deb="$linux_dir/brisk_${version}_amd64.deb"
 if present "$deb"; then
   dpkg-deb -x "$deb" "$work/deb"
-  expect_files "$work/deb" usr/bin/brisk usr/share/doc/brisk/README.md usr/share/doc/brisk/LICENSE
+  expect_files "$work/deb" usr/bin/brisk usr/share/doc/brisk/README.md usr/share/doc/brisk/LICENSE \
+    usr/share/doc/brisk/LICENSE.dygraphs usr/share/brisk/brisk-results.schema.json \
+    usr/share/man/man1/brisk.1.gz
+  # `man brisk` as it works once the package is installed.
+  if ! MANPATH="$work/deb/usr/share/man" man brisk 2>/dev/null | grep -q -- "--export-json"; then
+    fail "man brisk does not show the manual page of the .deb"
+  fi
   dpkg --dry-run -i "$deb" >"$work/dpkg.log" 2>&1 || {
     fail "dpkg -i would fail for $(basename "$deb")"
     cat "$work/dpkg.log"
@@ -102,7 +110,8 @@ if present "$tgz"; then
   mkdir "$work/tgz"
   tar -xzf "$tgz" -C "$work/tgz"
   top="$work/tgz/brisk-${version}-linux-x86_64"
-  expect_files "$top" bin/brisk share/doc/brisk/README.md share/doc/brisk/LICENSE
+  expect_files "$top" bin/brisk share/doc/brisk/README.md share/doc/brisk/LICENSE \
+    share/doc/brisk/LICENSE.dygraphs share/brisk/brisk-results.schema.json share/man/man1/brisk.1.gz
   try_program ".tar.gz bin/brisk" "$top/bin/brisk"
 fi
 
@@ -112,7 +121,8 @@ if present "$zip"; then
   mkdir "$work/zip"
   (cd "$work/zip" && cmake -E tar xf "$zip")
   top="$work/zip/brisk-${version}-windows-x86_64"
-  expect_files "$top" bin/brisk.exe share/doc/brisk/README.md share/doc/brisk/LICENSE
+  expect_files "$top" bin/brisk.exe share/doc/brisk/README.md share/doc/brisk/LICENSE \
+    share/doc/brisk/LICENSE.dygraphs share/brisk/brisk-results.schema.json
   if [[ -f $top/bin/brisk.exe ]]; then
     # What Windows itself ships; anything else (libstdc++-6.dll,
     # libwinpthread-1.dll, ...) would be missing on a user's machine.
