@@ -19,7 +19,8 @@ std::string expected_help(const std::string& program) {
          "[-s|--size <size>] [--workload <workload>] [--isa <isa>] [--strict-isa-check] "
          "[--threading <threading>] [--large-pages] [--bypass-timer-check] [--topo-debug] "
          "[--timer-debug] [--brisk] [--harness-var <var>] [--harness-sub-runs <harness-sub-runs>] "
-         "[--harness-opt <harness-option-string>]\n"
+         "[--harness-opt <harness-option-string>] [--export-json <file>] [--export-csv <file>] "
+         "[--export-markdown <file>] [--export-html <file>]\n"
          "\n"
          "OPTIONS, ARGUMENTS:\n"
          "  -?, -h, --help          Display usage information.\n"
@@ -44,6 +45,12 @@ std::string expected_help(const std::string& program) {
          pad + "How many times to run the benchmark for each parameter sweep point [default: 3]\n" +
          "  --harness-opt <harness-option-string>\n" + pad +
          "String parsed by selected variable to specify scope if supported\n"
+         "  --export-json <file>    Write the runs and the machine to this file as JSON, after "
+         "every run\n"
+         "  --export-csv <file>     Write one CSV row per run to this file, after every run\n"
+         "  --export-markdown <file>\n" +
+         pad + "Write the results table to this file as Markdown, after every run\n" +
+         "  --export-html <file>    Write a report page with charts to this file, after every run\n"
          "\n"
          "field size      memory used per thread\n"
          "  64                 17.55 MiB\n"
