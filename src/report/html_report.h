@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace brisk {
+
+// The whole HTML report of one results JSON document: a page with nothing to
+// fetch (dygraphs, script and style inlined) whose script draws the header,
+// the results table and the charts from the document, embedded once. The
+// document is copied as is except that "</" becomes "<\/" and "<!--" becomes
+// "\u003c!--" (both still the same JSON: "<" only occurs inside strings), so
+// no text in it can end or disturb the script element that holds it.
+std::string render_html_report(std::string_view json_document);
+
+}  // namespace brisk

@@ -1,0 +1,359 @@
+#!/usr/bin/python3
+"""Browser check of brisk's HTML report (--export-html).
+
+Runs brisk a few times with --export-html/--export-json, opens every page in
+headless Chromium and checks it against the results it embeds: no console
+error, a chart that drew one dot per valid run and nothing for invalid ones,
+the console's table cells, the invalid runs listed with their reasons, no
+request leaving the page, no sideways scrolling on a phone. A screenshot of
+each page goes into the output folder.
+
+  /usr/bin/python3 tests/report/check_report.py --out DIR \
+      [--brisk "build/linux/src/app/brisk"] [--sample PAGE.html ...]
+
+--brisk is the command that starts brisk, split like a shell would
+("/usr/lib/wine/wine64 build/windows/src/app/brisk.exe"); brisk runs in DIR
+with relative file names, so Wine needs no path translation. --sample is a
+page rendered without running brisk (the unit test writes one from
+tests/results/sample_threads_sweep.json, with an invalid run).
+"""
+
+import argparse
+import json
+import os
+import queue
+import shlex
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+from selenium import webdriver
+from selenium.common.exceptions import NoAlertPresentException
+from selenium.webdriver.chrome.service import Service
+
+RUN_ARGS = ["-d", "1", "-s", "64", "--harness-sub-runs", "2"]
+DATA_OPEN = '<script type="application/json" id="brisk-data">'
+
+
+class Checks:
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+
+    def check(self, ok, what, detail=""):
+        if ok:
+            self.passed += 1
+            print(f"ok: {what}")
+        else:
+            self.failed += 1
+            print(f"FAIL: {what}" + (f": {detail}" if detail else ""))
+        return ok
+
+
+def embedded_document(html_text):
+    """The JSON the page carries, read apart from the page's own script."""
+    start = html_text.index(DATA_OPEN) + len(DATA_OPEN)
+    end = html_text.index("</script>", start)
+    # "<\/" and "\u003c" are JSON escapes: json.loads reads them back.
+    return json.loads(html_text[start:end])
+
+
+def start_browser(profile):
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for flag in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
+                 "--proxy-server=127.0.0.1:9", "--no-first-run", "--hide-scrollbars",
+                 f"--user-data-dir={profile}", "--window-size=1000,900"):
+        options.add_argument(flag)
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+    return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+
+
+PAGE_STATE = r"""
+const out = {ready: document.documentElement.getAttribute('data-brisk-ready') === 'true'};
+const table = document.getElementById('results-table');
+out.head = table ? [...table.tHead.rows[0].cells].map((c) => c.textContent) : null;
+out.rows = table ? [...table.tBodies[0].rows].map((r) => [...r.cells].map((c) => c.textContent)) : [];
+out.titles = table ? [...table.tBodies[0].rows].map((r) => [...r.cells].map((c) => c.title)) : [];
+out.invalidItems = [...document.querySelectorAll('#invalid-runs li')].map((li) => li.textContent);
+out.header = document.querySelector('header') ? document.querySelector('header').textContent : '';
+const status = document.querySelector('header h1 .badge');
+out.status = status ? status.textContent : null;
+out.runCards = document.querySelectorAll('#threads article.run').length;
+out.barCount = document.querySelectorAll('#threads .bar').length;
+out.requests = performance.getEntriesByType('resource').map((e) => e.name);
+const box = document.getElementById('brisk-chart');
+out.chartSize = box ? [box.offsetWidth, box.offsetHeight] : null;
+const g = window.briskChart;
+out.chart = null;
+if (g) {
+  const area = g.getArea();
+  const drawn = (name) => {
+    const series = g.layout_.points[g.getLabels().indexOf(name) - 1] || [];
+    // What the library placed inside the plot area, in canvas pixels.
+    return series.filter((p) => isFinite(p.canvasx) && isFinite(p.canvasy) &&
+                                p.canvasx >= area.x - 0.5 && p.canvasx <= area.x + area.w + 0.5 &&
+                                p.canvasy >= area.y - 0.5 && p.canvasy <= area.y + area.h + 0.5)
+                 .map((p) => p.yval);
+  };
+  out.chart = {runs: drawn('runs'), averages: drawn('average'), area: [area.w, area.h],
+               yRange: g.yAxisRange()};
+}
+return out;
+"""
+
+
+def page_width_fits(driver, width):
+    driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                           {"width": width, "height": 800, "deviceScaleFactor": 1, "mobile": True})
+    time.sleep(0.3)
+    fits = driver.execute_script(
+        "return document.documentElement.scrollWidth <= document.documentElement.clientWidth")
+    driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+    return fits
+
+
+def check_page(checks, driver, page, shot, expect_running=None):
+    """Opens one report page and checks it against the document it embeds."""
+    name = os.path.basename(page)
+    with open(page, encoding="utf-8") as f:
+        html_text = f.read()
+    doc = embedded_document(html_text)
+    driver.get("file://" + os.path.abspath(page))
+    # A text of the document that ran as markup would show itself this way.
+    try:
+        alert = driver.switch_to.alert
+        checks.check(False, f"{name}: no dialog opened", alert.text)
+        alert.accept()
+    except NoAlertPresentException:
+        pass
+    deadline = time.time() + 15
+    state = driver.execute_script(PAGE_STATE)
+    while not state["ready"] and time.time() < deadline:
+        time.sleep(0.2)
+        state = driver.execute_script(PAGE_STATE)
+    log = driver.get_log("browser")
+    severe = [e["message"] for e in log if e["level"] == "SEVERE"]
+    for entry in log:
+        if entry["level"] != "SEVERE":
+            print(f"  console {entry['level']}: {entry['message']}")
+    checks.check(state["ready"], f"{name}: page drew itself")
+    checks.check(not severe, f"{name}: no error in the console", "; ".join(severe))
+    checks.check(not state["requests"], f"{name}: nothing fetched", ", ".join(state["requests"]))
+
+    sweep = doc["sweep"]
+    finished = doc["brisk"]["finished"]
+    if expect_running is not None:
+        checks.check(finished is not expect_running,
+                     f"{name}: document {'not ' if expect_running else ''}finished")
+    checks.check(state["status"] == ("finished" if finished else "running"),
+                 f"{name}: marked {'finished' if finished else 'running'}", str(state["status"]))
+    checks.check(doc["machine"]["cpu"]["brand"].strip() in state["header"],
+                 f"{name}: header names the processor")
+
+    # The console's table, cell for cell.
+    columns = sweep["sub_runs"] if sweep["points"] else 0
+    head = [sweep["variable"]] + [f"run {j}" for j in range(1, columns + 1)] + ["avg", "max/min"]
+    rows = [[r["point"]] + r["cells"]["scores"] + [""] * (columns - len(r["cells"]["scores"])) +
+            [r["cells"]["average"], r["cells"]["spread"]] for r in doc["summary"]]
+    checks.check(state["head"] == head, f"{name}: table header", f"{state['head']} != {head}")
+    checks.check(state["rows"] == rows, f"{name}: table cells equal the summary cells",
+                 f"{state['rows']} != {rows}")
+
+    valid = [r for r in doc["runs"] if r["valid"]]
+    invalid = [r for r in doc["runs"] if not r["valid"]]
+    checks.check(state["runCards"] == len(doc["runs"]), f"{name}: one thread card per run",
+                 f"{state['runCards']} cards, {len(doc['runs'])} runs")
+    bars = sum(len(r["threads"]) for r in doc["runs"])
+    checks.check(state["barCount"] == bars, f"{name}: one bar per thread", f"{state['barCount']} != {bars}")
+
+    chart = state["chart"]
+    if not valid:
+        checks.check(chart is None, f"{name}: no chart without a valid run")
+    elif checks.check(chart is not None and state["chartSize"] and min(state["chartSize"]) > 0,
+                      f"{name}: chart has a size", str(state["chartSize"])):
+        drawn = sorted(chart["runs"])
+        scores = sorted(r["score"] for r in valid)
+        checks.check(len(drawn) == len(valid), f"{name}: chart drew one dot per valid run",
+                     f"{len(drawn)} drawn, {len(valid)} valid")
+        checks.check(drawn == scores, f"{name}: dots are the valid scores (nothing at zero)",
+                     f"{drawn} != {scores}")
+        averages = [r["average"] for r in doc["summary"] if r["average"] is not None]
+        checks.check(sorted(chart["averages"]) == sorted(averages),
+                     f"{name}: average line through the summary averages")
+        checks.check(chart["yRange"][0] <= 0 < min(scores) and chart["yRange"][1] >= max(scores),
+                     f"{name}: score axis spans zero to every score", str(chart["yRange"]))
+
+    # Each invalid run: listed with every reason, and its cell says why.
+    for run in invalid:
+        label = f"{run['point']}, run {run['sub_run']}" if sweep["variable"] != "none" \
+            else f"run {run['sub_run']}"
+        items = [i for i in state["invalidItems"] if label in i]
+        reasons = run["reasons"] or ["no reason was printed"]
+        checks.check(len(items) >= 1 and all(all(r in i for r in reasons) for i in items),
+                     f"{name}: invalid run {label} listed with its reasons", str(state["invalidItems"]))
+        titles = [t for row in state["titles"] for t in row]
+        if run["reasons"]:
+            checks.check("\n".join(run["reasons"]) in titles,
+                         f"{name}: invalid cell of {label} carries its reasons")
+
+    checks.check(page_width_fits(driver, 390), f"{name}: no sideways scrolling at 390 px")
+    height = driver.execute_script("return document.documentElement.scrollHeight")
+    driver.set_window_size(1000, min(max(height + 120, 600), 6000))
+    time.sleep(0.3)
+    driver.save_screenshot(shot)
+    driver.set_window_size(1000, 900)
+    return doc
+
+
+class Brisk:
+    """brisk started in the output folder, its standard output read line by line."""
+
+    def __init__(self, command, out_dir, args):
+        env = dict(os.environ)
+        env.setdefault("WINEDEBUG", "-all")
+        self.proc = subprocess.Popen(command + args, cwd=out_dir, stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+        self.lines = queue.Queue()
+        self.stderr = []
+        threading.Thread(target=self._read, args=(self.proc.stdout, self.lines.put), daemon=True).start()
+        threading.Thread(target=self._read, args=(self.proc.stderr, self.stderr.append),
+                         daemon=True).start()
+
+    @staticmethod
+    def _read(stream, sink):
+        # brisk.exe ends its lines with CR LF; the progress line rewrites itself with CR.
+        for raw in stream:
+            for line in raw.decode("utf-8", "replace").replace("\r\n", "\n").split("\r"):
+                sink(line.rstrip("\n"))
+        sink(None)
+
+    def wait_for_line(self, prefix, timeout):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            try:
+                line = self.lines.get(timeout=max(0.0, deadline - time.time()))
+            except queue.Empty:
+                break
+            if line is None:
+                return False
+            if line.startswith(prefix):
+                return True
+        return False
+
+    def finish(self, timeout):
+        try:
+            return self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.stop()
+            return None
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+
+def absolute_command(text):
+    # brisk runs in the output folder: any word naming a file becomes absolute.
+    return [os.path.abspath(w) if os.path.exists(w) and os.sep in w else w for w in shlex.split(text)]
+
+
+def run_sweep(checks, command, out_dir, name, sweep_args):
+    args = RUN_ARGS + sweep_args + ["--export-html", f"{name}.html", "--export-json", f"{name}.json"]
+    brisk = Brisk(command, out_dir, args)
+    status = brisk.finish(600)
+    ok = checks.check(status == 0, f"{name}: brisk {' '.join(args)} exited with 0",
+                      f"status {status}; stderr: {' | '.join(l for l in brisk.stderr if l)[-2000:]}")
+    html = os.path.join(out_dir, f"{name}.html")
+    ok = checks.check(ok and os.path.isfile(html), f"{name}: {name}.html written") and ok
+    return html if ok else None
+
+
+def partial_page(checks, command, out_dir):
+    """A page copied while the sweep still runs must open and show what is done."""
+    name = "running"
+    args = RUN_ARGS + ["--harness-var", "threads", "--harness-opt", "1-4",
+                       "--export-html", f"{name}.html", "--export-json", f"{name}.json"]
+    html = os.path.join(out_dir, f"{name}.html")
+    copy = os.path.join(out_dir, f"{name}-copy.html")
+    for path in (html, copy):
+        if os.path.exists(path):
+            os.remove(path)
+    brisk = Brisk(command, out_dir, args)
+    try:
+        if not checks.check(brisk.wait_for_line("final score:", 300),
+                            f"{name}: first run printed its final score"):
+            return None
+        # The page is rewritten right after the run: wait for the one that holds it.
+        deadline = time.time() + 30
+        copied = None
+        while time.time() < deadline and copied is None:
+            try:
+                shutil.copyfile(html, copy)
+                with open(copy, encoding="utf-8") as f:
+                    if embedded_document(f.read())["runs"]:
+                        copied = copy
+            except (OSError, ValueError):
+                pass
+            if copied is None:
+                time.sleep(0.05)
+        checks.check(copied is not None, f"{name}: page with the first run written during the sweep")
+        return copied
+    finally:
+        brisk.stop()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--out", required=True, help="folder for brisk's files and the screenshots")
+    parser.add_argument("--brisk", help='command that starts brisk, e.g. "build/linux/src/app/brisk"')
+    parser.add_argument("--sample", action="append",
+                        help="a report page rendered without brisk (may be given again)")
+    opts = parser.parse_args()
+    if not opts.brisk and not opts.sample:
+        parser.error("give --brisk, --sample or both")
+    out_dir = os.path.abspath(opts.out)
+    os.makedirs(out_dir, exist_ok=True)
+    checks = Checks()
+    profile = tempfile.mkdtemp(prefix="brisk-report-chromium-")
+    driver = start_browser(profile)
+    try:
+        if opts.sample:
+            invalid = 0
+            for page in opts.sample:
+                shot = os.path.splitext(os.path.basename(page))[0] + ".png"
+                doc = check_page(checks, driver, page, os.path.join(out_dir, shot))
+                invalid += sum(not r["valid"] for r in doc["runs"])
+            checks.check(invalid > 0, "samples: hold an invalid run, so the invalid-run checks ran")
+        if opts.brisk:
+            command = absolute_command(opts.brisk)
+            for name, sweep in (("threads", ["--harness-var", "threads", "--harness-opt", "1-2"]),
+                                ("isa", ["--harness-var", "isa"])):
+                html = run_sweep(checks, command, out_dir, name, sweep)
+                if html:
+                    doc = check_page(checks, driver, html, os.path.join(out_dir, f"{name}.png"),
+                                     expect_running=False)
+                    with open(os.path.join(out_dir, f"{name}.json"), encoding="utf-8") as f:
+                        checks.check(json.load(f) == doc, f"{name}: page embeds the JSON file's document")
+                    points = len(doc["sweep"]["points"])
+                    checks.check(len(doc["runs"]) == points * doc["sweep"]["sub_runs"],
+                                 f"{name}: every run of the sweep in the page")
+            copy = partial_page(checks, command, out_dir)
+            if copy:
+                doc = check_page(checks, driver, copy, os.path.join(out_dir, "running.png"),
+                                 expect_running=True)
+                print(f"  the copy holds {len(doc['runs'])} of "
+                      f"{len(doc['sweep']['points']) * doc['sweep']['sub_runs']} runs")
+    finally:
+        driver.quit()
+        shutil.rmtree(profile, ignore_errors=True)
+    print(f"report: {checks.passed} passed, {checks.failed} failed")
+    return 1 if checks.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
