@@ -2,517 +2,594 @@
 // (<script id="brisk-data">), so the page can never disagree with the JSON.
 // Every text taken from the document (brand string, reasons, command line) is
 // inserted with textContent or as an attribute value, never parsed as markup.
-(function () {
-  'use strict';
+(function() {
+'use strict';
 
-  const root = document.getElementById('report');
-  window.briskChart = null;
+const root = document.getElementById('report');
+window.briskChart = null;
 
-  // --- small DOM and text helpers -------------------------------------------
+// --- small DOM and text helpers -------------------------------------------
 
-  function el(tag, attrs, ...children) {
-    const node = document.createElement(tag);
-    for (const [name, value] of Object.entries(attrs || {})) {
-      if (value !== undefined && value !== null) node.setAttribute(name, value);
+function el(tag, attrs, ...children) {
+  const node = document.createElement(tag);
+  for (const [name, value] of Object.entries(attrs || {})) {
+    if (value !== undefined && value !== null) node.setAttribute(name, value);
+  }
+  for (const child of children) {
+    if (child === null || child === undefined || child === false) continue;
+    node.append(child instanceof Node ? child : String(child));
+  }
+  return node;
+}
+
+function plural(count, one, many) {
+  return count + ' ' + (count === 1 ? one : many);
+}
+
+// fmt's "{:.2f}", as the console prints: the exact binary value rounded, an
+// exact tie to even. toFixed rounds a tie up (830.125 gives "830.13" where
+// the console says "830.12"); ties are the values whose fraction is an odd
+// multiple of 1/8, the only ones exact at the third decimal.
+function fixed2(value) {
+  if (Number.isInteger(value * 8) && !Number.isInteger(value * 4) && Math.abs(value) < 1e12) {
+    const low = Math.floor(value * 100);
+    return ((low % 2 === 0 ? low : low + 1) / 100).toFixed(2);
+  }
+  return value.toFixed(2);
+}
+
+function binaryBytes(bytes) {
+  const units = ['bytes', 'KiB', 'MiB', 'GiB', 'TiB', 'PiB'];
+  let unit = 0;
+  let value = bytes;
+  while (value >= 1024 && unit < units.length - 1) {
+    value /= 1024;
+    unit += 1;
+  }
+  return unit === 0 ? bytes + ' bytes' : fixed2(value) + ' ' + units[unit];
+}
+
+// Exact: 3579545 Hz is "3.579545 MHz", never a rounded 3.58.
+function frequency(hz) {
+  const scales = [[9, 'GHz'], [6, 'MHz'], [3, 'kHz']];
+  for (const [digits, unit] of scales) {
+    const scale = 10 ** digits;
+    if (hz < scale) continue;
+    const fraction = String(hz % scale).padStart(digits, '0').replace(/0+$/, '');
+    return Math.floor(hz / scale) + (fraction ? '.' + fraction : '') + ' ' + unit;
+  }
+  return hz + ' Hz';
+}
+
+// "2026-12-09T15:05:04Z" as written, in UTC: no conversion that could shift it.
+function utc(time) {
+  return time ? time.replace('T', ' ').replace('Z', ' UTC') : '';
+}
+
+function quoteArgument(arg) {
+  return arg === '' || /[\s"']/.test(arg) ? '"' + arg.replace(/"/g, '\\"') + '"' : arg;
+}
+
+function badge(text, kind, title) {
+  return el('span', {class: 'badge ' + kind, title: title}, text);
+}
+
+// --- the document ----------------------------------------------------------
+
+let data;
+try {
+  data = JSON.parse(document.getElementById('brisk-data').textContent);
+  if (!data || typeof data !== 'object' || !data.brisk || !data.sweep || !data.machine ||
+      !Array.isArray(data.runs) || !Array.isArray(data.summary)) {
+    throw new Error('it is not a brisk results document');
+  }
+} catch (error) {
+  root.append(
+      el('p', {class: 'notice bad'},
+         'The results embedded in this page cannot be read: ' + error.message));
+  return;
+}
+
+const sweep = data.sweep;
+const points = sweep.points;
+const finished = data.brisk.finished === true;
+const variable = sweep.variable;
+const numericVariable = ['threads', 'size', 'duration'].includes(variable) && points.length > 0 &&
+    points.every((p) => /^[0-9]+$/.test(p));
+const axisNames = {
+  threads: 'threads',
+  size: 'grid edge',
+  duration: 'seconds',
+  isa: 'instruction set',
+  none: ''
+};
+const chartTitles = {
+  threads: 'Score by thread count',
+  size: 'Score by grid edge',
+  duration: 'Score by run duration',
+  isa: 'Score by instruction set',
+  none: 'Score of every run'
+};
+
+// Each run's point index: runs come in the order performed, point after
+// point, so a run starts the next point when its label or sub-run number
+// says so. Labels may repeat ("64,64"), hence no plain indexOf.
+function placeRuns() {
+  let index = -1;
+  let previous = null;
+  return data.runs.map((run) => {
+    if (previous === null || run.point !== previous.point || run.sub_run <= previous.sub_run) {
+      let next = index + 1;
+      while (next < points.length && points[next] !== run.point) next += 1;
+      index = next < points.length ? next : -1;
     }
-    for (const child of children) {
-      if (child === null || child === undefined || child === false) continue;
-      node.append(child instanceof Node ? child : String(child));
-    }
-    return node;
-  }
-
-  function plural(count, one, many) {
-    return count + ' ' + (count === 1 ? one : many);
-  }
-
-  // fmt's "{:.2f}", as the console prints: the exact binary value rounded, an
-  // exact tie to even. toFixed rounds a tie up (830.125 gives "830.13" where
-  // the console says "830.12"); ties are the values whose fraction is an odd
-  // multiple of 1/8, the only ones exact at the third decimal.
-  function fixed2(value) {
-    if (Number.isInteger(value * 8) && !Number.isInteger(value * 4) && Math.abs(value) < 1e12) {
-      const low = Math.floor(value * 100);
-      return ((low % 2 === 0 ? low : low + 1) / 100).toFixed(2);
-    }
-    return value.toFixed(2);
-  }
-
-  function binaryBytes(bytes) {
-    const units = ['bytes', 'KiB', 'MiB', 'GiB', 'TiB', 'PiB'];
-    let unit = 0;
-    let value = bytes;
-    while (value >= 1024 && unit < units.length - 1) {
-      value /= 1024;
-      unit += 1;
-    }
-    return unit === 0 ? bytes + ' bytes' : fixed2(value) + ' ' + units[unit];
-  }
-
-  // Exact: 3579545 Hz is "3.579545 MHz", never a rounded 3.58.
-  function frequency(hz) {
-    const scales = [[9, 'GHz'], [6, 'MHz'], [3, 'kHz']];
-    for (const [digits, unit] of scales) {
-      const scale = 10 ** digits;
-      if (hz < scale) continue;
-      const fraction = String(hz % scale).padStart(digits, '0').replace(/0+$/, '');
-      return Math.floor(hz / scale) + (fraction ? '.' + fraction : '') + ' ' + unit;
-    }
-    return hz + ' Hz';
-  }
-
-  // "2026-12-09T15:05:04Z" as written, in UTC: no conversion that could shift it.
-  function utc(time) {
-    return time ? time.replace('T', ' ').replace('Z', ' UTC') : '';
-  }
-
-  function quoteArgument(arg) {
-    return arg === '' || /[\s"']/.test(arg) ? '"' + arg.replace(/"/g, '\\"') + '"' : arg;
-  }
-
-  function badge(text, kind, title) {
-    return el('span', {class: 'badge ' + kind, title: title}, text);
-  }
-
-  // --- the document ----------------------------------------------------------
-
-  let data;
-  try {
-    data = JSON.parse(document.getElementById('brisk-data').textContent);
-    if (!data || typeof data !== 'object' || !data.brisk || !data.sweep || !data.machine ||
-        !Array.isArray(data.runs) || !Array.isArray(data.summary)) {
-      throw new Error('it is not a brisk results document');
-    }
-  } catch (error) {
-    root.append(el('p', {class: 'notice bad'},
-                   'The results embedded in this page cannot be read: ' + error.message));
-    return;
-  }
-
-  const sweep = data.sweep;
-  const points = sweep.points;
-  const finished = data.brisk.finished === true;
-  const variable = sweep.variable;
-  const numericVariable = ['threads', 'size', 'duration'].includes(variable) &&
-                          points.length > 0 && points.every((p) => /^[0-9]+$/.test(p));
-  const axisNames = {threads: 'threads', size: 'grid edge', duration: 'seconds',
-                     isa: 'instruction set', none: ''};
-  const chartTitles = {threads: 'Score by thread count', size: 'Score by grid edge',
-                       duration: 'Score by run duration', isa: 'Score by instruction set',
-                       none: 'Score of every run'};
-
-  // Each run's point index: runs come in the order performed, point after
-  // point, so a run starts the next point when its label or sub-run number
-  // says so. Labels may repeat ("64,64"), hence no plain indexOf.
-  function placeRuns() {
-    let index = -1;
-    let previous = null;
-    return data.runs.map((run) => {
-      if (previous === null || run.point !== previous.point || run.sub_run <= previous.sub_run) {
-        let next = index + 1;
-        while (next < points.length && points[next] !== run.point) next += 1;
-        index = next < points.length ? next : -1;
-      }
-      previous = run;
-      const row = index >= 0 ? summaryRow(index) : null;
-      const cell = row && row.cells.scores[run.sub_run - 1];
-      const valid = run.valid === true && typeof run.score === 'number' && isFinite(run.score);
-      return {run: run, point: index, valid: valid,
-              label: index >= 0 ? points[index] : run.point,
-              scoreText: cell !== undefined && cell !== null ? cell
-                       : (valid ? fixed2(run.score) : '---')};
-    });
-  }
-
-  function summaryRow(index) {
-    const row = data.summary[index];
-    return row && row.point === points[index] && row.cells ? row : null;
-  }
-
-  function runName(placed) {
-    return variable === 'none' ? 'run ' + placed.run.sub_run
-                               : variable + ' ' + placed.label + ', run ' + placed.run.sub_run;
-  }
-
-  function reasonText(placed) {
-    const reasons = placed.run.reasons || [];
-    return reasons.length ? reasons.join('\n') : 'invalid (no reason was printed)';
-  }
-
-  const placedRuns = placeRuns();
-  const expectedRuns = points.length * sweep.sub_runs;
-
-  // --- header ----------------------------------------------------------------
-
-  function fact(list, name, ...value) {
-    list.append(el('dt', null, name), el('dd', null, ...value));
-  }
-
-  function describeOs(os) {
-    if (os.family === 'windows') {
-      return 'Windows ' + os.version + (os.build !== null ? ' (build ' + os.build + ')' : '');
-    }
-    let text = os.name || 'Linux';
-    if (os.version && !text.includes(os.version)) text += ' ' + os.version;
-    return text + (os.kernel ? ', kernel ' + os.kernel : '');
-  }
-
-  function header() {
-    const b = data.brisk;
-    const {cpu, topology, memory, os} = data.machine;
-    const timers = data.timers;
-    const s = data.settings;
-    const title = el('h1', null, 'brisk ' + b.version + ' results ',
-                     finished ? badge('finished', 'good')
-                              : badge('running', 'warn', 'the sweep had not ended when this page was written'));
-    const facts = el('dl', {class: 'facts'});
-
-    // The end on the same day shows its time only.
-    const end = !b.end_time ? ''
-              : b.end_time.slice(0, 10) === b.start_time.slice(0, 10) ? utc(b.end_time).slice(11)
-              : utc(b.end_time);
-    fact(facts, 'Date', utc(b.start_time), end ? ' to ' + end : '',
-         finished ? '' : el('span', {class: 'note'}, ' not finished: written after run ' +
-                                     data.runs.length + ' of ' + expectedRuns +
-                                     '; the page is rewritten after every run'));
-    fact(facts, 'Processor', cpu.brand.trim(), ' ',
-         cpu.hypervisor ? badge('virtual machine', 'warn', 'CPUID reports a hypervisor') : '',
-         el('div', {class: 'sub'}, cpu.vendor + ', family ' + cpu.family + ', model ' + cpu.model +
-                                   ', stepping ' + cpu.stepping +
-                                   (cpu.features.length ? '; ' + cpu.features.join(' ') : '')));
-    fact(facts, 'Topology', [plural(topology.packages, 'package', 'packages'),
-                             plural(topology.numa_nodes, 'NUMA node', 'NUMA nodes'),
-                             plural(topology.cores, 'core', 'cores'),
-                             plural(topology.logical_processors, 'logical processor',
-                                    'logical processors')].join(', '));
-    fact(facts, 'Memory', binaryBytes(memory.total_bytes) + ' total, ' +
-                          binaryBytes(memory.available_bytes) + ' available at the start');
-    fact(facts, 'Operating system', describeOs(os), ' ',
-         os.wine ? badge('Wine ' + os.wine, 'warn', 'brisk.exe ran under Wine') : '');
-    fact(facts, 'Timers', 'fast: ' + timers.fast.source + ', ' + frequency(timers.fast.frequency_hz) +
-                          '; coarse: ' + frequency(timers.coarse.frequency_hz));
-    fact(facts, 'HWBOT timer rules',
-         timers.hwbot_compliant ? badge('compliant', 'good') : badge('not compliant', 'bad'),
-         timers.check_bypassed ? ' ' : '',
-         timers.check_bypassed ? badge('check bypassed', 'warn', '--bypass-timer-check was given') : '');
-    fact(facts, 'Settings', [
-      'threads ' + (s.numthreads === 0 ? 'automatic' : s.numthreads),
-      'duration ' + s.duration + ' s', 'grid edge ' + s.size, 'threading ' + s.threading,
-      'workload ' + s.workload, 'ISA ' + s.isa,
-      'strict ISA check ' + (s.strict_isa_check ? 'on' : 'off'),
-      'large pages ' + (s.large_pages ? 'on' : 'off')].join(', '));
-    fact(facts, 'Sweep', variable + (sweep.option ? ' (--harness-opt ' + sweep.option + ')' : '') +
-                         ', ' + plural(sweep.sub_runs, 'sub-run', 'sub-runs') + ' per point, ' +
-                         plural(points.length, 'point', 'points') +
-                         (points.length ? ': ' + points.join(', ') : ''));
-    fact(facts, 'Program', 'brisk ' + b.version + ', ' + b.compiler + ', ' + b.target);
-    fact(facts, 'Command line', el('code', null, b.command_line.map(quoteArgument).join(' ')));
-    return el('header', null, title, facts);
-  }
-
-  // --- results table, the console's texts ------------------------------------
-
-  function resultsTable() {
-    const columns = points.length ? sweep.sub_runs : 0;
-    const head = el('tr', null, el('th', {scope: 'col'}, variable));
-    for (let j = 1; j <= columns; j += 1) head.append(el('th', {scope: 'col'}, 'run ' + j));
-    head.append(el('th', {scope: 'col'}, 'avg'), el('th', {scope: 'col'}, 'max/min'));
-
-    const byCell = new Map(placedRuns.map((p) => [p.point + '/' + p.run.sub_run, p]));
-    const body = el('tbody');
-    data.summary.forEach((row, index) => {
-      const tr = el('tr', null, el('th', {scope: 'row'}, row.point));
-      for (let j = 0; j < columns; j += 1) {
-        const text = row.cells.scores[j];
-        if (text === undefined) {
-          tr.append(el('td', {class: 'pending', title: 'not run yet'}, ''));
-          continue;
-        }
-        const placed = byCell.get(index + '/' + (j + 1));
-        const invalid = placed ? !placed.valid : text === '---';
-        const warnings = placed && placed.valid ? placed.run.warnings || [] : [];
-        const attrs = invalid ? {class: 'invalid', title: placed ? reasonText(placed) : 'invalid run'}
-                    : warnings.length ? {class: 'warned', title: warnings.join('\n')} : null;
-        tr.append(el('td', attrs, text));
-      }
-      // A point not run yet shows "---" too, but nothing went wrong there.
-      const noScore = row.cells.average === '---';
-      const noScoreAttrs = row.cells.scores.length ? {class: 'invalid', title: 'no valid run'}
-                                                   : {class: 'pending', title: 'not run yet'};
-      tr.append(el('td', noScore ? noScoreAttrs : {class: 'avg'}, row.cells.average),
-                el('td', noScore ? noScoreAttrs : null, row.cells.spread));
-      body.append(tr);
-    });
-    const table = el('table', {id: 'results-table'}, el('thead', null, head), body);
-    const section = el('section', {id: 'results'}, el('h2', null, variable + ' results'),
-                       el('div', {class: 'table-wrap'}, table));
-    if (!data.summary.length) {
-      section.append(el('p', {class: 'note'}, 'No point has finished a run yet.'));
-    }
-    return section;
-  }
-
-  // --- the sweep chart -------------------------------------------------------
-
-  // Sub-runs of one categorical point sit side by side around its index.
-  function groupOffset(subRun) {
-    const n = Math.max(sweep.sub_runs, 1);
-    if (n === 1) return 0;
-    const spread = Math.min(0.6, 0.12 * (n - 1));
-    return -spread / 2 + (subRun - 1) * spread / (n - 1);
-  }
-
-  function chartRows() {
-    const rows = [];
-    points.forEach((label, index) => {
-      const row = summaryRow(index);
-      const x = numericVariable ? Number(label) : index;
-      const average = row && typeof row.average === 'number' ? row.average : null;
-      rows.push({x: x, average: average, score: null, pointIndex: index,
-                 text: row ? row.cells.average : '', name: variable + ' ' + label + ' average'});
-    });
-    for (const placed of placedRuns) {
-      if (!placed.valid || placed.point < 0) continue;
-      const x = numericVariable ? Number(placed.label) : placed.point + groupOffset(placed.run.sub_run);
-      rows.push({x: x, average: null, score: placed.run.score, pointIndex: placed.point,
-                 text: placed.scoreText, name: runName(placed)});
-    }
-    // dygraphs wants x ascending; the sort is stable, so the average row of a
-    // point stays ahead of its runs.
-    return rows.sort((a, b) => a.x - b.x);
-  }
-
-  // Invalid runs are never drawn as a score: a dashed red line at their
-  // place, and one count per point above them.
-  function invalidMarks() {
-    const lines = new Set();
-    const byPoint = new Map();
-    for (const placed of placedRuns) {
-      if (placed.valid || placed.point < 0) continue;
-      const x = numericVariable ? Number(placed.label) : placed.point + groupOffset(placed.run.sub_run);
-      lines.add(x);
-      const xs = byPoint.get(placed.point) || [];
-      byPoint.set(placed.point, xs.concat([x]));
-    }
-    const labels = [...byPoint.values()].map((xs) => ({
-      x: xs.reduce((sum, x) => sum + x, 0) / xs.length,
-      text: (xs.length > 1 ? xs.length : '') + '\u2715',
-    }));
-    return {lines: [...lines], labels: labels};
-  }
-
-  function xWindow(useLog) {
-    if (!numericVariable) return [-0.5, points.length - 0.5];
-    const xs = points.map(Number);
-    const low = Math.min(...xs);
-    const high = Math.max(...xs);
-    if (useLog) return [low / 1.25, high * 1.25];
-    if (low === high) return [low - 1, high + 1];
-    const pad = (high - low) * 0.08;
-    return [low - pad, high + pad];
-  }
-
-  // Ticks at the sweep's points only, dropping a label that would touch the
-  // one before it.
-  function pointTicker(useLog) {
-    const ticks = numericVariable
-        ? [...new Set(points.map(Number))].sort((a, b) => a - b).map((v) => ({v: v, label: String(v)}))
-        : points.map((label, index) => ({v: index, label: label}));
-    return function (min, max, pixels) {
-      const position = useLog ? (v) => (Math.log(v) - Math.log(min)) / (Math.log(max) - Math.log(min))
-                              : (v) => (v - min) / (max - min);
-      const kept = [];
-      let lastEnd = -Infinity;
-      for (const tick of ticks) {
-        if (tick.v < min || tick.v > max) continue;
-        const centre = position(tick.v) * pixels;
-        const half = 4 + 3.5 * tick.label.length;
-        if (centre - half < lastEnd) continue;
-        kept.push(tick);
-        lastEnd = centre + half;
-      }
-      return kept;
+    previous = run;
+    const row = index >= 0 ? summaryRow(index) : null;
+    const cell = row && row.cells.scores[run.sub_run - 1];
+    const valid = run.valid === true && typeof run.score === 'number' && isFinite(run.score);
+    return {
+      run: run,
+      point: index,
+      valid: valid,
+      label: index >= 0 ? points[index] : run.point,
+      scoreText: cell !== undefined && cell !== null ? cell : (valid ? fixed2(run.score) : '---')
     };
-  }
+  });
+}
 
-  function drawChart(box, legend) {
-    const rows = chartRows();
-    const marks = invalidMarks();
-    const xs = points.map(Number);
-    const useLog = numericVariable && variable === 'size' && Math.min(...xs) > 0 &&
-                   Math.max(...xs) / Math.min(...xs) > 4;
-    const xText = (x, opts, series, g, row) =>
-        row !== undefined && rows[row] ? rows[row].name : String(x);
-    const yText = (y, opts, series, g, row) => {
-      const info = rows[row];
-      if (!info) return String(y);
-      return series === 'average' ? (info.average === null ? '' : info.text)
-                                  : (info.score === null ? '' : info.text);
-    };
-    const chart = new Dygraph(box, rows.map((r) => [r.x, r.average, r.score]), {
-      labels: [axisNames[variable] || variable, 'average', 'runs'],
-      xlabel: axisNames[variable] === undefined ? variable : axisNames[variable],
-      ylabel: 'MGups',
-      includeZero: true,
-      dateWindow: xWindow(useLog),
-      connectSeparatedPoints: true,
-      drawPoints: true,
-      colors: ['#c7671a', '#1f5fa8'],
-      labelsDiv: legend,
-      legend: 'always',
-      labelsSeparateLines: false,
-      series: {
-        average: {strokeWidth: numericVariable ? 2 : 0, pointSize: numericVariable ? 2.5 : 5,
-                  highlightCircleSize: 6},
-        runs: {strokeWidth: 0, pointSize: 3.5, highlightCircleSize: 5},
-      },
-      axes: {
-        x: {logscale: useLog, ticker: pointTicker(useLog), valueFormatter: xText, drawGrid: false,
-            pixelsPerLabel: 30},
-        y: {axisLabelWidth: 64, valueFormatter: yText},
-      },
-      underlayCallback: (ctx, area, g) => {
-        ctx.save();
-        ctx.strokeStyle = '#c62828';
-        ctx.fillStyle = '#c62828';
-        ctx.lineWidth = 1.5;
-        ctx.setLineDash([5, 4]);
-        ctx.font = 'bold 12px sans-serif';
-        ctx.textAlign = 'center';
-        // toDomXCoord ignores a log x axis; the percentage does not.
-        const place = (x) => area.x + g.toPercentXCoord(x) * area.w;
-        const inside = (x) => x >= area.x && x <= area.x + area.w;
-        for (const x of marks.lines.map(place).filter(inside)) {
-          ctx.beginPath();
-          ctx.moveTo(x, area.y + 16);
-          ctx.lineTo(x, area.y + area.h);
-          ctx.stroke();
-        }
-        for (const label of marks.labels) {
-          const x = place(label.x);
-          if (inside(x)) ctx.fillText(label.text, x, area.y + 12);
-        }
-        ctx.restore();
-      },
+function summaryRow(index) {
+  const row = data.summary[index];
+  return row && row.point === points[index] && row.cells ? row : null;
+}
+
+function runName(placed) {
+  return variable === 'none' ? 'run ' + placed.run.sub_run :
+                               variable + ' ' + placed.label + ', run ' + placed.run.sub_run;
+}
+
+function reasonText(placed) {
+  const reasons = placed.run.reasons || [];
+  return reasons.length ? reasons.join('\n') : 'invalid (no reason was printed)';
+}
+
+const placedRuns = placeRuns();
+const expectedRuns = points.length * sweep.sub_runs;
+
+// --- header ----------------------------------------------------------------
+
+function fact(list, name, ...value) {
+  list.append(el('dt', null, name), el('dd', null, ...value));
+}
+
+function describeOs(os) {
+  if (os.family === 'windows') {
+    return 'Windows ' + os.version + (os.build !== null ? ' (build ' + os.build + ')' : '');
+  }
+  let text = os.name || 'Linux';
+  if (os.version && !text.includes(os.version)) text += ' ' + os.version;
+  return text + (os.kernel ? ', kernel ' + os.kernel : '');
+}
+
+function header() {
+  const b = data.brisk;
+  const {cpu, topology, memory, os} = data.machine;
+  const timers = data.timers;
+  const s = data.settings;
+  const title =
+      el('h1', null, 'brisk ' + b.version + ' results ',
+         finished ? badge('finished', 'good') :
+                    badge('running', 'warn', 'the sweep had not ended when this page was written'));
+  const facts = el('dl', {class: 'facts'});
+
+  // The end on the same day shows its time only.
+  const end = !b.end_time                                   ? '' :
+      b.end_time.slice(0, 10) === b.start_time.slice(0, 10) ? utc(b.end_time).slice(11) :
+                                                              utc(b.end_time);
+  fact(
+      facts, 'Date', utc(b.start_time), end ? ' to ' + end : '',
+      finished ? '' :
+                 el('span', {class: 'note'},
+                    ' not finished: written after run ' + data.runs.length + ' of ' + expectedRuns +
+                        '; the page is rewritten after every run'));
+  fact(
+      facts, 'Processor', cpu.brand.trim(), ' ',
+      cpu.hypervisor ? badge('virtual machine', 'warn', 'CPUID reports a hypervisor') : '',
+      el('div', {class: 'sub'},
+         cpu.vendor + ', family ' + cpu.family + ', model ' + cpu.model + ', stepping ' +
+             cpu.stepping + (cpu.features.length ? '; ' + cpu.features.join(' ') : '')));
+  fact(facts, 'Topology', [
+    plural(topology.packages, 'package', 'packages'),
+    plural(topology.numa_nodes, 'NUMA node', 'NUMA nodes'), plural(topology.cores, 'core', 'cores'),
+    plural(topology.logical_processors, 'logical processor', 'logical processors')
+  ].join(', '));
+  fact(
+      facts, 'Memory',
+      binaryBytes(memory.total_bytes) + ' total, ' + binaryBytes(memory.available_bytes) +
+          ' available at the start');
+  fact(
+      facts, 'Operating system', describeOs(os), ' ',
+      os.wine ? badge('Wine ' + os.wine, 'warn', 'brisk.exe ran under Wine') : '');
+  fact(
+      facts, 'Timers',
+      'fast: ' + timers.fast.source + ', ' + frequency(timers.fast.frequency_hz) +
+          '; coarse: ' + frequency(timers.coarse.frequency_hz));
+  fact(
+      facts, 'HWBOT timer rules',
+      timers.hwbot_compliant ? badge('compliant', 'good') : badge('not compliant', 'bad'),
+      timers.check_bypassed ? ' ' : '',
+      timers.check_bypassed ? badge('check bypassed', 'warn', '--bypass-timer-check was given') :
+                              '');
+  fact(facts, 'Settings', [
+    'threads ' + (s.numthreads === 0 ? 'automatic' : s.numthreads), 'duration ' + s.duration + ' s',
+    'grid edge ' + s.size, 'threading ' + s.threading, 'workload ' + s.workload, 'ISA ' + s.isa,
+    'strict ISA check ' + (s.strict_isa_check ? 'on' : 'off'),
+    'large pages ' + (s.large_pages ? 'on' : 'off')
+  ].join(', '));
+  fact(
+      facts, 'Sweep',
+      variable + (sweep.option ? ' (--harness-opt ' + sweep.option + ')' : '') + ', ' +
+          plural(sweep.sub_runs, 'sub-run', 'sub-runs') + ' per point, ' +
+          plural(points.length, 'point', 'points') +
+          (points.length ? ': ' + points.join(', ') : ''));
+  fact(facts, 'Program', 'brisk ' + b.version + ', ' + b.compiler + ', ' + b.target);
+  fact(facts, 'Command line', el('code', null, b.command_line.map(quoteArgument).join(' ')));
+  return el('header', null, title, facts);
+}
+
+// --- results table, the console's texts ------------------------------------
+
+function resultsTable() {
+  const columns = points.length ? sweep.sub_runs : 0;
+  const head = el('tr', null, el('th', {scope: 'col'}, variable));
+  for (let j = 1; j <= columns; j += 1) head.append(el('th', {scope: 'col'}, 'run ' + j));
+  head.append(el('th', {scope: 'col'}, 'avg'), el('th', {scope: 'col'}, 'max/min'));
+
+  const byCell = new Map(placedRuns.map((p) => [p.point + '/' + p.run.sub_run, p]));
+  const body = el('tbody');
+  data.summary.forEach((row, index) => {
+    const tr = el('tr', null, el('th', {scope: 'row'}, row.point));
+    for (let j = 0; j < columns; j += 1) {
+      const text = row.cells.scores[j];
+      if (text === undefined) {
+        tr.append(el('td', {class: 'pending', title: 'not run yet'}, ''));
+        continue;
+      }
+      const placed = byCell.get(index + '/' + (j + 1));
+      const invalid = placed ? !placed.valid : text === '---';
+      const warnings = placed && placed.valid ? placed.run.warnings || [] : [];
+      const attrs = invalid ?
+          {class: 'invalid', title: placed ? reasonText(placed) : 'invalid run'} :
+          warnings.length ? {class: 'warned', title: warnings.join('\n')} :
+                            null;
+      tr.append(el('td', attrs, text));
+    }
+    // A point not run yet shows "---" too, but nothing went wrong there.
+    const noScore = row.cells.average === '---';
+    const noScoreAttrs = row.cells.scores.length ? {class: 'invalid', title: 'no valid run'} :
+                                                   {class: 'pending', title: 'not run yet'};
+    tr.append(
+        el('td', noScore ? noScoreAttrs : {class: 'avg'}, row.cells.average),
+        el('td', noScore ? noScoreAttrs : null, row.cells.spread));
+    body.append(tr);
+  });
+  const table = el('table', {id: 'results-table'}, el('thead', null, head), body);
+  const section =
+      el('section', {id: 'results'}, el('h2', null, variable + ' results'),
+         el('div', {class: 'table-wrap'}, table));
+  if (!data.summary.length) {
+    section.append(el('p', {class: 'note'}, 'No point has finished a run yet.'));
+  }
+  return section;
+}
+
+// --- the sweep chart -------------------------------------------------------
+
+// Sub-runs of one categorical point sit side by side around its index.
+function groupOffset(subRun) {
+  const n = Math.max(sweep.sub_runs, 1);
+  if (n === 1) return 0;
+  const spread = Math.min(0.6, 0.12 * (n - 1));
+  return -spread / 2 + (subRun - 1) * spread / (n - 1);
+}
+
+function chartRows() {
+  const rows = [];
+  points.forEach((label, index) => {
+    const row = summaryRow(index);
+    const x = numericVariable ? Number(label) : index;
+    const average = row && typeof row.average === 'number' ? row.average : null;
+    rows.push({
+      x: x,
+      average: average,
+      score: null,
+      pointIndex: index,
+      text: row ? row.cells.average : '',
+      name: variable === 'none' ? label : variable + ' ' + label
     });
-    const redraw = () => chart.resize();
-    window.addEventListener('beforeprint', redraw);
-    window.addEventListener('afterprint', redraw);
-    return chart;
+  });
+  for (const placed of placedRuns) {
+    if (!placed.valid || placed.point < 0) continue;
+    const x =
+        numericVariable ? Number(placed.label) : placed.point + groupOffset(placed.run.sub_run);
+    rows.push({
+      x: x,
+      average: null,
+      score: placed.run.score,
+      pointIndex: placed.point,
+      text: placed.scoreText,
+      name: runName(placed)
+    });
   }
+  // dygraphs wants x ascending; the sort is stable, so the average row of a
+  // point stays ahead of its runs.
+  return rows.sort((a, b) => a.x - b.x);
+}
 
-  function chartSection() {
-    const section = el('section', {id: 'chart-section'},
-                       el('h2', null, chartTitles[variable] || 'Score by ' + variable));
-    const valid = placedRuns.filter((p) => p.valid);
-    const invalid = placedRuns.filter((p) => !p.valid);
-    root.append(section);
-    if (!valid.length) {
-      section.append(el('p', {class: 'notice'}, data.runs.length
-          ? 'No valid run to draw: every run so far was invalid or refused (see below).'
-          : 'No run has finished yet.'));
+// Invalid runs are never drawn as a score: a dashed red line at their
+// place, and one count per point above them.
+function invalidMarks() {
+  const lines = new Set();
+  const byPoint = new Map();
+  for (const placed of placedRuns) {
+    if (placed.valid || placed.point < 0) continue;
+    const x =
+        numericVariable ? Number(placed.label) : placed.point + groupOffset(placed.run.sub_run);
+    lines.add(x);
+    const xs = byPoint.get(placed.point) || [];
+    byPoint.set(placed.point, xs.concat([x]));
+  }
+  const labels = [...byPoint.values()].map((xs) => ({
+                                             x: xs.reduce((sum, x) => sum + x, 0) / xs.length,
+                                             text: (xs.length > 1 ? xs.length : '') + '\u2715',
+                                           }));
+  return {lines: [...lines], labels: labels};
+}
+
+function xWindow(useLog) {
+  if (!numericVariable) return [-0.5, points.length - 0.5];
+  const xs = points.map(Number);
+  const low = Math.min(...xs);
+  const high = Math.max(...xs);
+  if (useLog) return [low / 1.25, high * 1.25];
+  if (low === high) return [low - 1, high + 1];
+  const pad = (high - low) * 0.08;
+  return [low - pad, high + pad];
+}
+
+// Ticks at the sweep's points only, dropping a label that would touch the
+// one before it.
+function pointTicker(useLog) {
+  const ticks = numericVariable ? [...new Set(points.map(Number))]
+                                      .sort((a, b) => a - b)
+                                      .map((v) => ({v: v, label: String(v)})) :
+                                  points.map((label, index) => ({v: index, label: label}));
+  return function(min, max, pixels) {
+    const position = useLog ?
+        (v) => (Math.log(v) - Math.log(min)) / (Math.log(max) - Math.log(min)) :
+        (v) => (v - min) / (max - min);
+    const kept = [];
+    let lastEnd = -Infinity;
+    for (const tick of ticks) {
+      if (tick.v < min || tick.v > max) continue;
+      const centre = position(tick.v) * pixels;
+      const half = 4 + 3.5 * tick.label.length;
+      if (centre - half < lastEnd) continue;
+      kept.push(tick);
+      lastEnd = centre + half;
+    }
+    return kept;
+  };
+}
+
+function drawChart(box, legend) {
+  const rows = chartRows();
+  const marks = invalidMarks();
+  const xs = points.map(Number);
+  const useLog = numericVariable && variable === 'size' && Math.min(...xs) > 0 &&
+      Math.max(...xs) / Math.min(...xs) > 4;
+  const xText = (x, opts, series, g, row) =>
+      row !== undefined && rows[row] ? rows[row].name : String(x);
+  const yText = (y, opts, series, g, row) => {
+    const info = rows[row];
+    if (!info) return String(y);
+    return series === 'average' ? (info.average === null ? '' : info.text) :
+                                  (info.score === null ? '' : info.text);
+  };
+  const chart = new Dygraph(box, rows.map((r) => [r.x, r.average, r.score]), {
+    labels: [axisNames[variable] || variable, 'average', 'runs'],
+    xlabel: axisNames[variable] === undefined ? variable : axisNames[variable],
+    ylabel: 'MGups',
+    includeZero: true,
+    dateWindow: xWindow(useLog),
+    connectSeparatedPoints: true,
+    drawPoints: true,
+    colors: ['#c7671a', '#1f5fa8'],
+    labelsDiv: legend,
+    legend: 'always',
+    labelsSeparateLines: false,
+    series: {
+      average: {
+        strokeWidth: numericVariable ? 2 : 0,
+        pointSize: numericVariable ? 2.5 : 5,
+        highlightCircleSize: 6
+      },
+      runs: {strokeWidth: 0, pointSize: 3.5, highlightCircleSize: 5},
+    },
+    axes: {
+      x: {
+        logscale: useLog,
+        ticker: pointTicker(useLog),
+        valueFormatter: xText,
+        drawGrid: false,
+        pixelsPerLabel: 30
+      },
+      y: {axisLabelWidth: 64, valueFormatter: yText},
+    },
+    underlayCallback: (ctx, area, g) => {
+      ctx.save();
+      ctx.strokeStyle = '#c62828';
+      ctx.fillStyle = '#c62828';
+      ctx.lineWidth = 1.5;
+      ctx.setLineDash([5, 4]);
+      ctx.font = 'bold 12px sans-serif';
+      ctx.textAlign = 'center';
+      // toDomXCoord ignores a log x axis; the percentage does not.
+      const place = (x) => area.x + g.toPercentXCoord(x) * area.w;
+      const inside = (x) => x >= area.x && x <= area.x + area.w;
+      for (const x of marks.lines.map(place).filter(inside)) {
+        ctx.beginPath();
+        ctx.moveTo(x, area.y + 16);
+        ctx.lineTo(x, area.y + area.h);
+        ctx.stroke();
+      }
+      for (const label of marks.labels) {
+        const x = place(label.x);
+        if (inside(x)) ctx.fillText(label.text, x, area.y + 12);
+      }
+      ctx.restore();
+    },
+  });
+  const redraw = () => chart.resize();
+  window.addEventListener('beforeprint', redraw);
+  window.addEventListener('afterprint', redraw);
+  return chart;
+}
+
+function chartSection() {
+  const section =
+      el('section', {id: 'chart-section'},
+         el('h2', null, chartTitles[variable] || 'Score by ' + variable));
+  const valid = placedRuns.filter((p) => p.valid);
+  const invalid = placedRuns.filter((p) => !p.valid);
+  root.append(section);
+  if (!valid.length) {
+    section.append(
+        el('p', {class: 'notice'},
+           data.runs.length ?
+               'No valid run to draw: every run so far was invalid or refused (see below).' :
+               'No run has finished yet.'));
+  } else {
+    const box = el('div', {
+      id: 'brisk-chart',
+      class: 'chart',
+      role: 'img',
+      'aria-label': 'MGups of every valid run by ' + variable
+    });
+    const legend = el('div', {class: 'chart-legend'});
+    section.append(el('div', {class: 'chart-frame'}, box), legend);
+    section.append(
+        el('p', {class: 'note'},
+           numericVariable ?
+               'Each dot is one valid run; the line joins the averages of the table.' :
+               'Each dot is one valid run, sub-runs side by side; the larger dot is the average.'));
+    window.briskChart = drawChart(box, legend);
+  }
+  if (invalid.length) {
+    const list = el('ul', {class: 'invalid-runs', id: 'invalid-runs'});
+    for (const placed of invalid) {
+      const reasons = placed.run.reasons && placed.run.reasons.length ? placed.run.reasons :
+                                                                        ['no reason was printed'];
+      list.append(
+          el('li', null, el('strong', null, runName(placed)),
+             valid.length ? ': invalid, not drawn (\u2715 on the chart)' : ': invalid',
+             el('span', {class: 'reasons'}, ...reasons.map((r) => el('span', null, r)))));
+    }
+    section.append(el('h3', null, plural(invalid.length, 'invalid run', 'invalid runs')), list);
+  }
+}
+
+// --- per-thread bars -------------------------------------------------------
+
+function threadBars(threads, scale) {
+  const sorted = [...threads].sort((a, b) => a.index - b.index);
+  // Beyond a few threads a row per thread makes the page too long: one
+  // column per thread, with the lowest and highest spelled out.
+  const columns = sorted.length > 8;
+  const box = el('div', {class: columns ? 'columns' : 'bars'});
+  for (const thread of sorted) {
+    const text = fixed2(thread.mgups);
+    const share = scale > 0 ? Math.max(0, Math.min(100, 100 * thread.mgups / scale)) : 0;
+    const bar = el('span', {class: 'bar'});
+    if (columns) {
+      bar.style.height = share + '%';
+      box.append(
+          el('span', {class: 'column', title: 'thread ' + thread.index + ': ' + text + ' MGups'},
+             bar));
     } else {
-      const box = el('div', {id: 'brisk-chart', class: 'chart', role: 'img',
-                             'aria-label': 'MGups of every valid run by ' + variable});
-      const legend = el('div', {class: 'chart-legend'});
-      section.append(el('div', {class: 'chart-frame'}, box), legend);
-      section.append(el('p', {class: 'note'}, numericVariable
-          ? 'Each dot is one valid run; the line joins the averages of the table.'
-          : 'Each dot is one valid run, sub-runs side by side; the larger dot is the average.'));
-      window.briskChart = drawChart(box, legend);
-    }
-    if (invalid.length) {
-      const list = el('ul', {class: 'invalid-runs', id: 'invalid-runs'});
-      for (const placed of invalid) {
-        const reasons = placed.run.reasons && placed.run.reasons.length
-            ? placed.run.reasons : ['no reason was printed'];
-        list.append(el('li', null, el('strong', null, runName(placed)),
-                       valid.length ? ': invalid, not drawn (\u2715 on the chart)' : ': invalid',
-                       el('span', {class: 'reasons'}, ...reasons.map((r) => el('span', null, r)))));
-      }
-      section.append(el('h3', null, plural(invalid.length, 'invalid run', 'invalid runs')), list);
+      bar.style.width = share + '%';
+      box.append(
+          el('div', {class: 'bar-row'}, el('span', {class: 'bar-label'}, 'T' + thread.index),
+             el('span', {class: 'bar-track'}, bar), el('span', {class: 'bar-value'}, text)));
     }
   }
+  if (!columns) return box;
+  const byRate = [...sorted].sort((a, b) => a.mgups - b.mgups);
+  const low = byRate[0];
+  const high = byRate[byRate.length - 1];
+  return el(
+      'div', null, box,
+      el('p', {class: 'sub'},
+         'T0 to T' + sorted[sorted.length - 1].index + '; lowest T' + low.index + ' ' +
+             fixed2(low.mgups) + ', highest T' + high.index + ' ' + fixed2(high.mgups)));
+}
 
-  // --- per-thread bars -------------------------------------------------------
-
-  function threadBars(threads, scale) {
-    const sorted = [...threads].sort((a, b) => a.index - b.index);
-    // Beyond a few threads a row per thread makes the page too long: one
-    // column per thread, with the lowest and highest spelled out.
-    const columns = sorted.length > 8;
-    const box = el('div', {class: columns ? 'columns' : 'bars'});
-    for (const thread of sorted) {
-      const text = fixed2(thread.mgups);
-      const share = scale > 0 ? Math.max(0, Math.min(100, 100 * thread.mgups / scale)) : 0;
-      const bar = el('span', {class: 'bar'});
-      if (columns) {
-        bar.style.height = share + '%';
-        box.append(el('span', {class: 'column', title: 'thread ' + thread.index + ': ' + text + ' MGups'},
-                      bar));
-      } else {
-        bar.style.width = share + '%';
-        box.append(el('div', {class: 'bar-row'}, el('span', {class: 'bar-label'}, 'T' + thread.index),
-                      el('span', {class: 'bar-track'}, bar), el('span', {class: 'bar-value'}, text)));
-      }
-    }
-    if (!columns) return box;
-    const byRate = [...sorted].sort((a, b) => a.mgups - b.mgups);
-    const low = byRate[0];
-    const high = byRate[byRate.length - 1];
-    return el('div', null, box, el('p', {class: 'sub'},
-        'T0 to T' + sorted[sorted.length - 1].index + '; lowest T' + low.index + ' ' +
-        fixed2(low.mgups) + ', highest T' + high.index + ' ' + fixed2(high.mgups)));
+function threadSection() {
+  const section =
+      el('section', {id: 'threads'}, el('h2', null, 'MGups of each thread'),
+         el('p', {class: 'note'},
+            'Bars share one scale across all runs: a short bar ' +
+                'is a thread that did less work than its peers.'));
+  let scale = 0;
+  for (const placed of placedRuns) {
+    for (const thread of placed.run.threads || []) scale = Math.max(scale, thread.mgups);
   }
-
-  function threadSection() {
-    const section = el('section', {id: 'threads'}, el('h2', null, 'MGups of each thread'),
-                       el('p', {class: 'note'}, 'Bars share one scale across all runs: a short bar ' +
-                                                'is a thread that did less work than its peers.'));
-    let scale = 0;
-    for (const placed of placedRuns) {
-      for (const thread of placed.run.threads || []) scale = Math.max(scale, thread.mgups);
+  const grid = el('div', {class: 'run-grid'});
+  for (const placed of placedRuns) {
+    const run = placed.run;
+    const threads = run.threads || [];
+    const card =
+        el('article', {class: 'run' + (placed.valid ? '' : ' invalid')},
+           el('h3', null, el('span', null, runName(placed)),
+              placed.valid ? el('span', {class: 'score'}, placed.scoreText + ' MGups') :
+                             badge('invalid', 'bad', reasonText(placed))));
+    const rates = threads.map((t) => t.mgups).filter((r) => r > 0);
+    const meta = [
+      plural(run.settings.threads, 'thread', 'threads'), 'grid edge ' + run.settings.size,
+      run.settings.isa, run.settings.duration + ' s'
+    ];
+    if (run.initialization_ms !== null) meta.push('init ' + run.initialization_ms + ' ms');
+    if (rates.length > 1) {
+      meta.push(
+          'threads max/min ' + fixed2((Math.max(...rates) / Math.min(...rates) - 1) * 100) + '%');
     }
-    const grid = el('div', {class: 'run-grid'});
-    for (const placed of placedRuns) {
-      const run = placed.run;
-      const threads = run.threads || [];
-      const card = el('article', {class: 'run' + (placed.valid ? '' : ' invalid')},
-                      el('h3', null, el('span', null, runName(placed)),
-                         placed.valid ? el('span', {class: 'score'}, placed.scoreText + ' MGups')
-                                      : badge('invalid', 'bad', reasonText(placed))));
-      const rates = threads.map((t) => t.mgups).filter((r) => r > 0);
-      const meta = [plural(run.settings.threads, 'thread', 'threads'), 'grid edge ' + run.settings.size,
-                    run.settings.isa, run.settings.duration + ' s'];
-      if (run.initialization_ms !== null) meta.push('init ' + run.initialization_ms + ' ms');
-      if (rates.length > 1) {
-        meta.push('threads max/min ' + fixed2((Math.max(...rates) / Math.min(...rates) - 1) * 100) + '%');
-      }
-      card.append(el('p', {class: 'sub'}, meta.join(', ')));
-      if (!placed.valid) card.append(el('p', {class: 'reasons'}, reasonText(placed)));
-      if (placed.valid && run.warnings && run.warnings.length) {
-        card.append(el('p', {class: 'warnings'}, run.warnings.join('\n')));
-      }
-      card.append(threads.length ? threadBars(threads, scale)
-                                 : el('p', {class: 'note'}, 'No thread finished its timed loop.'));
-      grid.append(card);
+    card.append(el('p', {class: 'sub'}, meta.join(', ')));
+    if (!placed.valid) card.append(el('p', {class: 'reasons'}, reasonText(placed)));
+    if (placed.valid && run.warnings && run.warnings.length) {
+      card.append(el('p', {class: 'warnings'}, run.warnings.join('\n')));
     }
-    section.append(grid);
-    if (!placedRuns.length) section.append(el('p', {class: 'note'}, 'No run has finished yet.'));
-    return section;
+    card.append(
+        threads.length ? threadBars(threads, scale) :
+                         el('p', {class: 'note'}, 'No thread finished its timed loop.'));
+    grid.append(card);
   }
+  section.append(grid);
+  if (!placedRuns.length) section.append(el('p', {class: 'note'}, 'No run has finished yet.'));
+  return section;
+}
 
-  // --- page ------------------------------------------------------------------
+// --- page ------------------------------------------------------------------
 
-  document.title = 'brisk ' + data.brisk.version + ' ' + variable + ' sweep, ' +
-                   utc(data.brisk.start_time) + (finished ? '' : ' (running)');
-  root.append(header());
-  if (data.schema && data.schema.version !== 1) {
-    root.append(el('p', {class: 'notice warn'}, 'This page was written for results version 1; ' +
-                                                'the document says ' + data.schema.version + '.'));
-  }
-  root.append(resultsTable());
-  chartSection();
-  root.append(threadSection());
-  document.documentElement.setAttribute('data-brisk-ready', 'true');
+document.title = 'brisk ' + data.brisk.version + ' ' + variable + ' sweep, ' +
+    utc(data.brisk.start_time) + (finished ? '' : ' (running)');
+root.append(header());
+if (data.schema && data.schema.version !== 1) {
+  root.append(
+      el('p', {class: 'notice warn'},
+         'This page was written for results version 1; ' +
+             'the document says ' + data.schema.version + '.'));
+}
+root.append(resultsTable());
+chartSection();
+root.append(threadSection());
+document.documentElement.setAttribute('data-brisk-ready', 'true');
 })();

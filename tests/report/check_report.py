@@ -76,7 +76,8 @@ PAGE_STATE = r"""
 const out = {ready: document.documentElement.getAttribute('data-brisk-ready') === 'true'};
 const table = document.getElementById('results-table');
 out.head = table ? [...table.tHead.rows[0].cells].map((c) => c.textContent) : null;
-out.rows = table ? [...table.tBodies[0].rows].map((r) => [...r.cells].map((c) => c.textContent)) : [];
+const cells = (r) => [...r.cells].map((c) => c.textContent);
+out.rows = table ? [...table.tBodies[0].rows].map(cells) : [];
 out.titles = table ? [...table.tBodies[0].rows].map((r) => [...r.cells].map((c) => c.title)) : [];
 out.invalidItems = [...document.querySelectorAll('#invalid-runs li')].map((li) => li.textContent);
 out.header = document.querySelector('header') ? document.querySelector('header').textContent : '';
@@ -168,7 +169,8 @@ def check_page(checks, driver, page, shot, expect_running=None):
     checks.check(state["runCards"] == len(doc["runs"]), f"{name}: one thread card per run",
                  f"{state['runCards']} cards, {len(doc['runs'])} runs")
     bars = sum(len(r["threads"]) for r in doc["runs"])
-    checks.check(state["barCount"] == bars, f"{name}: one bar per thread", f"{state['barCount']} != {bars}")
+    checks.check(state["barCount"] == bars, f"{name}: one bar per thread",
+                 f"{state['barCount']} != {bars}")
 
     chart = state["chart"]
     if not valid:
@@ -194,7 +196,8 @@ def check_page(checks, driver, page, shot, expect_running=None):
         items = [i for i in state["invalidItems"] if label in i]
         reasons = run["reasons"] or ["no reason was printed"]
         checks.check(len(items) >= 1 and all(all(r in i for r in reasons) for i in items),
-                     f"{name}: invalid run {label} listed with its reasons", str(state["invalidItems"]))
+                     f"{name}: invalid run {label} listed with its reasons",
+                     str(state["invalidItems"]))
         titles = [t for row in state["titles"] for t in row]
         if run["reasons"]:
             checks.check("\n".join(run["reasons"]) in titles,
@@ -219,7 +222,8 @@ class Brisk:
                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
         self.lines = queue.Queue()
         self.stderr = []
-        threading.Thread(target=self._read, args=(self.proc.stdout, self.lines.put), daemon=True).start()
+        threading.Thread(target=self._read, args=(self.proc.stdout, self.lines.put),
+                         daemon=True).start()
         threading.Thread(target=self._read, args=(self.proc.stderr, self.stderr.append),
                          daemon=True).start()
 
@@ -231,16 +235,19 @@ class Brisk:
                 sink(line.rstrip("\n"))
         sink(None)
 
-    def wait_for_line(self, prefix, timeout):
+    def wait_for(self, prefix, done, timeout):
+        """Until a line starts with prefix or done() holds; False when brisk ended first."""
         deadline = time.time() + timeout
         while time.time() < deadline:
             try:
-                line = self.lines.get(timeout=max(0.0, deadline - time.time()))
+                line = self.lines.get(timeout=0.1)
+                if line is None:
+                    return done()
+                if line.startswith(prefix):
+                    return True
             except queue.Empty:
-                break
-            if line is None:
-                return False
-            if line.startswith(prefix):
+                pass
+            if done():
                 return True
         return False
 
@@ -259,15 +266,26 @@ class Brisk:
 
 def absolute_command(text):
     # brisk runs in the output folder: any word naming a file becomes absolute.
-    return [os.path.abspath(w) if os.path.exists(w) and os.sep in w else w for w in shlex.split(text)]
+    words = shlex.split(text)
+    return [os.path.abspath(w) if os.path.exists(w) and os.sep in w else w for w in words]
+
+
+def remove_outputs(out_dir, name, *more):
+    # Files of an earlier check must not pass for brisk's.
+    for path in [os.path.join(out_dir, f"{name}.{ext}") for ext in ("html", "json")] + list(more):
+        if os.path.exists(path):
+            os.remove(path)
 
 
 def run_sweep(checks, command, out_dir, name, sweep_args):
-    args = RUN_ARGS + sweep_args + ["--export-html", f"{name}.html", "--export-json", f"{name}.json"]
+    args = RUN_ARGS + sweep_args + ["--export-html", f"{name}.html",
+                                    "--export-json", f"{name}.json"]
+    remove_outputs(out_dir, name)
     brisk = Brisk(command, out_dir, args)
     status = brisk.finish(600)
     ok = checks.check(status == 0, f"{name}: brisk {' '.join(args)} exited with 0",
-                      f"status {status}; stderr: {' | '.join(l for l in brisk.stderr if l)[-2000:]}")
+                      f"status {status}; stderr: "
+                      f"{' | '.join(line for line in brisk.stderr if line)[-2000:]}")
     html = os.path.join(out_dir, f"{name}.html")
     ok = checks.check(ok and os.path.isfile(html), f"{name}: {name}.html written") and ok
     return html if ok else None
@@ -280,13 +298,20 @@ def partial_page(checks, command, out_dir):
                        "--export-html", f"{name}.html", "--export-json", f"{name}.json"]
     html = os.path.join(out_dir, f"{name}.html")
     copy = os.path.join(out_dir, f"{name}-copy.html")
-    for path in (html, copy):
-        if os.path.exists(path):
-            os.remove(path)
+    remove_outputs(out_dir, name, copy)
     brisk = Brisk(command, out_dir, args)
+
+    def json_has_run():
+        try:
+            with open(os.path.join(out_dir, f"{name}.json"), encoding="utf-8") as f:
+                return bool(json.load(f)["runs"])
+        except (OSError, ValueError, KeyError):
+            return False
+
     try:
-        if not checks.check(brisk.wait_for_line("final score:", 300),
-                            f"{name}: first run printed its final score"):
+        # A valid first run prints its score; an invalid one shows in the JSON.
+        if not checks.check(brisk.wait_for("final score:", json_has_run, 300),
+                            f"{name}: first run finished"):
             return None
         # The page is rewritten right after the run: wait for the one that holds it.
         deadline = time.time() + 30
@@ -301,7 +326,8 @@ def partial_page(checks, command, out_dir):
                 pass
             if copied is None:
                 time.sleep(0.05)
-        checks.check(copied is not None, f"{name}: page with the first run written during the sweep")
+        checks.check(copied is not None,
+                     f"{name}: page with the first run written during the sweep")
         return copied
     finally:
         brisk.stop()
@@ -310,7 +336,8 @@ def partial_page(checks, command, out_dir):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--out", required=True, help="folder for brisk's files and the screenshots")
-    parser.add_argument("--brisk", help='command that starts brisk, e.g. "build/linux/src/app/brisk"')
+    parser.add_argument("--brisk",
+                        help='command that starts brisk, e.g. "build/linux/src/app/brisk"')
     parser.add_argument("--sample", action="append",
                         help="a report page rendered without brisk (may be given again)")
     opts = parser.parse_args()
@@ -338,7 +365,8 @@ def main():
                     doc = check_page(checks, driver, html, os.path.join(out_dir, f"{name}.png"),
                                      expect_running=False)
                     with open(os.path.join(out_dir, f"{name}.json"), encoding="utf-8") as f:
-                        checks.check(json.load(f) == doc, f"{name}: page embeds the JSON file's document")
+                        checks.check(json.load(f) == doc,
+                                     f"{name}: page embeds the JSON file's document")
                     points = len(doc["sweep"]["points"])
                     checks.check(len(doc["runs"]) == points * doc["sweep"]["sub_runs"],
                                  f"{name}: every run of the sweep in the page")
