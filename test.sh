@@ -39,6 +39,10 @@ step "results files end to end"
 /usr/bin/python3 tests/results/check_exports.py --brisk build/linux/src/app/brisk \
   --work build/linux/exports-e2e
 
+step "report page in a real browser (headless Chromium)"
+/usr/bin/python3 tests/report/check_report.py --brisk build/linux/src/app/brisk \
+  --sample build/linux/tests/report/sample_threads_sweep.html --out build/linux/report-check
+
 step "sse2 object check"
 bash .ci/check_sse2_objects.sh build/linux
 
@@ -72,6 +76,10 @@ BRISK_EXE="$wine $root/build/windows/src/app/brisk.exe" build/linux/tests/cli/br
 step "results files end to end under Wine"
 /usr/bin/python3 tests/results/check_exports.py --wine \
   --brisk "$wine $root/build/windows/src/app/brisk.exe" --work build/windows/exports-e2e
+
+step "report page of brisk.exe in a real browser"
+/usr/bin/python3 tests/report/check_report.py --brisk "$wine $root/build/windows/src/app/brisk.exe" \
+  --sample build/windows/tests/report/sample_threads_sweep.html --out build/windows/report-check
 
 step "packages: build"
 cmake --workflow --preset linux-package >/dev/null
