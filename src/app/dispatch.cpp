@@ -23,7 +23,8 @@ int exit_status(DriverAction action) {
 }
 
 Dispatch choose_action(int argc, const char* const* argv, DriverSettings& settings) {
-  const argparse::Parser parser = build_parser(settings.config, settings.harness, settings.modes, settings.exports);
+  const argparse::Parser parser =
+      build_parser(settings.config, settings.harness, settings.modes, settings.exports);
   const argparse::ParseResult parsed = parser.parse(argc, argv);
   if (!parsed.ok()) return {DriverAction::parse_error, {*parsed.error}};
   // The banner wins over every other request; nothing is validated on its path.

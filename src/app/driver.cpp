@@ -32,8 +32,8 @@ int run_sweep(DriverSettings& settings, TopologyHolder& topology,
   std::optional<ResultsRecord> record;
   if (!files.empty()) {
     const harness_settings& h = settings.harness;
-    record = start_record(command_line, settings.config, {h.var, h.option_string, h.sub_runs},
-                          topology);
+    record =
+        start_record(command_line, settings.config, {h.var, h.option_string, h.sub_runs}, topology);
     if (const std::optional<std::string> failure = files.write_first(*record)) {
       std::cerr << *failure << std::endl;
       return 1;
@@ -44,8 +44,8 @@ int run_sweep(DriverSettings& settings, TopologyHolder& topology,
     };
     settings.harness.hooks.run_done = [&](const harness_settings& sweep, std::size_t index) {
       const harness_run& point = sweep.runs[index];
-      record->runs.push_back(RunRecord{
-          index, static_cast<std::uint32_t>(point.results.size()), point.results.back()});
+      record->runs.push_back(
+          RunRecord{index, static_cast<std::uint32_t>(point.results.size()), point.results.back()});
       files.update(*record);
     };
   }

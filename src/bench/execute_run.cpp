@@ -175,9 +175,9 @@ void launch_and_join(const RunParams& params, RunResult& result, RunShared& shar
     } catch (const std::exception& error) {
       {
         std::lock_guard lock(shared.console_mutex);
-        report_error(result.messages,
-                     fmt::format("could not start benchmark thread {} ({}); aborting", index,
-                                 error.what()));
+        report_error(
+            result.messages,
+            fmt::format("could not start benchmark thread {} ({}); aborting", index, error.what()));
       }
       shared.stop_source.request_stop();
     }

@@ -41,9 +41,9 @@ RunOutcome run_benchmark(BenchConfig config, TopologyHolder& topology, const Run
                          config.threading,
                          seams};
   RunOutcome outcome = aggregate_results(execute_run(params));
-  outcome.settings = RunSettings{manager.thread_count, params.duration,      config.size,
-                                 config.threading,     config.workload,      config.isa,
-                                 config.large_pages};
+  outcome.settings =
+      RunSettings{manager.thread_count, params.duration, config.size,       config.threading,
+                  config.workload,      config.isa,      config.large_pages};
   for (ThreadOutcome& thread : outcome.threads) {
     const std::uint32_t index = thread.result.thread_index;
     if (index < manager.plan.size()) {

@@ -20,7 +20,7 @@ struct PlacedProcessor {
 // One thread that finished its timed loop.
 struct ThreadOutcome {
   ThreadResult result;
-  double mgups = 0.0;  // the rate the per-thread table prints
+  double mgups = 0.0;                        // the rate the per-thread table prints
   std::optional<PlacedProcessor> processor;  // none when the operating system chose
 };
 

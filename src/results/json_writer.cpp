@@ -57,9 +57,12 @@ Json settings_json(const BenchConfig& c) {
 Json thread_json(const ThreadOutcome& t) {
   Json processor = nullptr;
   if (t.processor) processor = Json{{"group", t.processor->group}, {"number", t.processor->number}};
-  return Json{{"index", t.result.thread_index}, {"processor", std::move(processor)},
-              {"updates", t.result.updates},    {"iterations", t.result.iterations},
-              {"coarse_ms", t.result.coarse_ms}, {"fast_us", t.result.fast_us},
+  return Json{{"index", t.result.thread_index},
+              {"processor", std::move(processor)},
+              {"updates", t.result.updates},
+              {"iterations", t.result.iterations},
+              {"coarse_ms", t.result.coarse_ms},
+              {"fast_us", t.result.fast_us},
               {"mgups", t.mgups}};
 }
 

@@ -42,8 +42,7 @@ std::string table(const ResultsRecord& r) {
     for (std::uint32_t j = 0; j < columns; ++j) {
       out += j < row.outcomes.size() ? fmt::format(" {} |", score_cell(*row.outcomes[j])) : " |";
     }
-    out += fmt::format(" {} | {} |\n", row.statistics.average_cell(),
-                       row.statistics.spread_cell());
+    out += fmt::format(" {} | {} |\n", row.statistics.average_cell(), row.statistics.spread_cell());
   }
   return out;
 }

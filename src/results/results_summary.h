@@ -11,8 +11,8 @@
 namespace brisk {
 
 struct SummaryRow {
-  std::string point;                         // the label
-  std::vector<const RunOutcome*> outcomes;   // the point's finished runs, in order
+  std::string point;                        // the label
+  std::vector<const RunOutcome*> outcomes;  // the point's finished runs, in order
   ScoreStatistics statistics;
 };
 

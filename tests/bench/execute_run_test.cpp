@@ -134,8 +134,8 @@ TEST(RunBenchmark, IsaWarningWithoutStrictCheckGoesOn) {
   EXPECT_EQ(run.outcome.messages, std::vector<std::string>{"avx support not detected"});
   EXPECT_EQ(run.outcome.threads.size(), 2u);
   EXPECT_TRUE(run.outcome.init_ms.has_value());
-  EXPECT_TRUE(contains(run.out, fmt::format("initialization took {}ms\n",
-                                            run.outcome.init_ms.value_or(-1))));
+  EXPECT_TRUE(contains(
+      run.out, fmt::format("initialization took {}ms\n", run.outcome.init_ms.value_or(-1))));
   EXPECT_EQ(run.outcome.settings.threads, 2u);
   EXPECT_EQ(run.outcome.settings.duration, 1u);
 }
