@@ -214,6 +214,20 @@ def check_standard_output_full(brisk):
         expect(err.count("standard output could not be written: No space left on device") == 1, err)
 
 
+def check_standard_output_closed(brisk):
+    # Descriptor 1 closed, as with `brisk >&-`: the results file opened later
+    # must not take its number and receive the console's text.
+    r = subprocess.run(brisk.command + SHORT + ["--harness-sub-runs", "1", "--export-csv", "closed.csv"],
+                       cwd=brisk.work, env=brisk.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=120,
+                       preexec_fn=lambda: os.close(1))
+    err = r.stderr.decode()
+    expect(r.returncode == 2, f"exit status {r.returncode}: {err}")
+    expect(err.count("standard output could not be written: Bad file descriptor") == 1, err)
+    with open(brisk.path("closed.csv"), encoding="utf-8") as file:
+        expect(file.read().startswith("point,sub_run,valid,score,"), "the CSV holds other text")
+
+
 def check_directory_removed_mid_sweep(brisk):
     folder = brisk.path("vanishing")
     os.makedirs(folder, exist_ok=True)
@@ -273,6 +287,8 @@ def main():
         KNOWN_FILES.update(os.listdir(brisk.work))
         checks.run("a sweep killed after its first run keeps that run, and no temporary file",
                    lambda: check_killed_sweep(brisk))
+        checks.run("standard output closed: reported, exit status 2, and no file takes its place",
+                   lambda: check_standard_output_closed(brisk))
         checks.run("a results file whose folder vanished mid-sweep: a warning, the sweep goes on, "
                    "exit status 2", lambda: check_directory_removed_mid_sweep(brisk))
     print(f"exports: {checks.passed} passed, {checks.failed} failed")
