@@ -30,12 +30,22 @@ import tempfile
 import threading
 import time
 
+import jsonschema
 from selenium import webdriver
 from selenium.common.exceptions import NoAlertPresentException
 from selenium.webdriver.chrome.service import Service
 
 RUN_ARGS = ["-d", "1", "-s", "64", "--harness-sub-runs", "2"]
 DATA_OPEN = '<script type="application/json" id="brisk-data">'
+SCHEMA_PATH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "schema",
+                           "brisk-results.schema.json")
+
+
+def schema_errors(doc):
+    """What keeps `doc` from following the results schema; empty when it does."""
+    with open(SCHEMA_PATH, encoding="utf-8") as f:
+        validator = jsonschema.Draft202012Validator(json.load(f))
+    return "; ".join(error.message for error in validator.iter_errors(doc))
 
 
 class Checks:
@@ -367,6 +377,8 @@ def main():
                     with open(os.path.join(out_dir, f"{name}.json"), encoding="utf-8") as f:
                         checks.check(json.load(f) == doc,
                                      f"{name}: page embeds the JSON file's document")
+                    errors = schema_errors(doc)
+                    checks.check(not errors, f"{name}: the document follows the schema", errors)
                     points = len(doc["sweep"]["points"])
                     checks.check(len(doc["runs"]) == points * doc["sweep"]["sub_runs"],
                                  f"{name}: every run of the sweep in the page")
@@ -374,6 +386,8 @@ def main():
             if copy:
                 doc = check_page(checks, driver, copy, os.path.join(out_dir, "running.png"),
                                  expect_running=True)
+                errors = schema_errors(doc)
+                checks.check(not errors, "running: the document follows the schema", errors)
                 print(f"  the copy holds {len(doc['runs'])} of "
                       f"{len(doc['sweep']['points']) * doc['sweep']['sub_runs']} runs")
     finally:
