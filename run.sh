@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")" && pwd)
 cd "$root"
 source scripts/ensure_packages.sh
-ensure_packages cmake g++ make libfmt-dev nlohmann-json3-dev libjs-dygraphs help2man
+ensure_packages cmake g++ make libfmt-dev nlohmann-json3-dev libjs-dygraphs help2man libboost-math-dev
 
 cmake --preset linux-app >/dev/null
 cmake --build --preset linux-app -j"$(nproc)"

@@ -1,0 +1,95 @@
+// The comparison of results documents: every other document's sweep points
+// matched with the base's by sweep variable and label, the change of each
+// point's average with its uncertainty, and a one-word verdict.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "compare/results_document.h"
+
+namespace brisk {
+
+inline constexpr double kDefaultThresholdPercent = 2.0;
+// A point whose scores spread more than this is noisy: the machine was busy or
+// throttling while it ran.
+inline constexpr double kNoisySpreadPercent = 5.0;
+inline constexpr double kSignificanceLevel = 0.05;
+
+enum class Verdict { faster, slower, no_change, unclear, no_valid_run };
+
+// "faster", "slower", "no change", "unclear", "no valid run".
+std::string_view verdict_name(Verdict verdict);
+
+// The hint shown beside an "unclear" that more runs would settle.
+inline constexpr std::string_view kMoreRunsHint =
+    "5 or more sub-runs per point give a verdict on this machine";
+
+// One side of a matched point: one file's runs at that point.
+struct PointSide {
+  std::vector<double> scores;             // the valid sub-runs' scores, in order
+  std::uint32_t runs = 0;                 // sub-runs at the point, valid or not
+  std::optional<double> average;          // as the harness table shows it
+  std::optional<double> spread_percent;   // (max / min - 1) * 100
+  bool noisy = false;                     // spread_percent > kNoisySpreadPercent
+  RunSettings settings;                   // of the point's first run
+};
+
+struct PointComparison {
+  std::size_t file = 0;     // index into Comparison::files, never 0 (the base)
+  std::string label;        // the point's label ("none", "4", "avx2", ...)
+  std::uint32_t occurrence = 0;  // 0 for the first point with this label in the sweep
+  PointSide base;
+  PointSide other;
+  std::optional<double> delta_percent;  // none when either average is missing
+  std::optional<double> p_value;        // none when a side has fewer than 2 valid runs
+  std::optional<double> ci_low_percent;
+  std::optional<double> ci_high_percent;
+  Verdict verdict = Verdict::unclear;
+  bool needs_more_runs = false;  // unclear with fewer than 2 valid runs on a side, or too wide
+  bool like_for_like = true;
+  std::vector<std::string> differing_settings;  // "threads 2 vs 4", "isa sse2 vs avx2", ...
+};
+
+// A point of some files that has no match in the base, or a base point that
+// some file lacks.
+struct UnmatchedPoint {
+  std::string label;
+  std::uint32_t occurrence = 0;
+  std::vector<std::size_t> present_in;  // indices into Comparison::files
+  std::vector<std::size_t> missing_in;
+};
+
+// A stable fact of the files that is not the same in all of them.
+struct ContextDifference {
+  std::string field;                // "cpu.brand", "os.version", "settings.isa", ...
+  std::vector<std::string> values;  // one per file, in the order of Comparison::files
+};
+
+struct ComparedFile {
+  std::string name;  // as the user gave it (a path or a history reference)
+  ResultsDocument document;
+  bool incomplete = false;  // "finished": false
+};
+
+struct Comparison {
+  double threshold_percent = kDefaultThresholdPercent;
+  std::vector<ComparedFile> files;  // files[0] is the base
+  std::vector<ContextDifference> differences;
+  bool same_machine = false;  // no difference among the machine's stable facts
+  bool same_build = false;    // same brisk version, compiler and target
+  std::vector<PointComparison> rows;  // file by file, then in the base's sweep order
+  std::vector<UnmatchedPoint> unmatched;
+};
+
+// Compares files[1..] with files[0]. `files` must hold at least two.
+Comparison compare_files(std::vector<ComparedFile> files, double threshold_percent);
+
+// Whether some like-for-like row is slower by more than `percent` with
+// p < kSignificanceLevel: the CI gate of --fail-slower.
+bool significantly_slower(const Comparison& comparison, double percent);
+
+}  // namespace brisk

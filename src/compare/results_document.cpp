@@ -1,0 +1,1 @@
+#include "compare/results_document.h"

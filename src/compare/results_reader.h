@@ -1,0 +1,31 @@
+// Reading results documents that may come from anyone: every byte is checked
+// before it is believed. The size is bounded before reading, the nesting depth
+// while parsing, and every number before it reaches arithmetic.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "compare/results_document.h"
+
+namespace brisk {
+
+// Largest results file read at all; a 10-point sweep of 100 sub-runs with 256
+// threads stays far below it.
+inline constexpr std::uint64_t kMaxResultsFileBytes = 64ull << 20;
+
+// Parses the text of a results document (schema "brisk-results", version 1)
+// into `out`. On failure returns what is wrong, in words that name the place
+// ("not JSON: syntax error at byte 1234", "schema version 2 is newer than the
+// version 1 this brisk reads", "runs[3].score: not a number") and leaves `out`
+// unspecified. Never throws, whatever the text.
+std::optional<std::string> parse_results_document(std::string_view text, ResultsDocument& out);
+
+// Reads the file at `path` (UTF-8; any Unicode name on Windows) and parses it.
+// On failure returns the whole line for standard error:
+//   cannot read results file "<path>": <what is wrong>
+std::optional<std::string> load_results_file(const std::string& path, ResultsDocument& out);
+
+}  // namespace brisk
