@@ -30,17 +30,18 @@ inline constexpr std::string_view kMoreRunsHint =
 
 // One side of a matched point: one file's runs at that point.
 struct PointSide {
-  std::vector<double> scores;             // the valid sub-runs' scores, in order
-  std::uint32_t runs = 0;                 // sub-runs at the point, valid or not
-  std::optional<double> average;          // as the harness table shows it
-  std::optional<double> spread_percent;   // (max / min - 1) * 100
-  bool noisy = false;                     // spread_percent > kNoisySpreadPercent
-  RunSettings settings;                   // of the point's first run
+  std::vector<double> scores;            // the valid sub-runs' scores, in order
+  std::uint32_t runs = 0;                // sub-runs at the point, valid or not
+  std::optional<double> average;         // as the harness table shows it
+  std::optional<double> spread_percent;  // (max / min - 1) * 100
+  bool noisy = false;                    // spread_percent > kNoisySpreadPercent
+  RunSettings settings;                  // of the point's first run
 };
 
 struct PointComparison {
-  std::size_t file = 0;     // index into Comparison::files, never 0 (the base)
-  std::string label;        // the point's label ("none", "4", "avx2", ...)
+  std::size_t file = 0;          // index into Comparison::files, never 0 (the base)
+  std::string variable;          // the sweep variable both files share ("threads", "none", ...)
+  std::string label;             // the point's label ("none", "4", "avx2", ...)
   std::uint32_t occurrence = 0;  // 0 for the first point with this label in the sweep
   PointSide base;
   PointSide other;
@@ -49,7 +50,9 @@ struct PointComparison {
   std::optional<double> ci_low_percent;
   std::optional<double> ci_high_percent;
   Verdict verdict = Verdict::unclear;
-  bool needs_more_runs = false;  // unclear with fewer than 2 valid runs on a side, or too wide
+  // Unclear with fewer than 2 valid runs on a side, or with an interval wider
+  // than 2 x the threshold, which no centre could fit into "no change".
+  bool needs_more_runs = false;
   bool like_for_like = true;
   std::vector<std::string> differing_settings;  // "threads 2 vs 4", "isa sse2 vs avx2", ...
 };
@@ -57,6 +60,7 @@ struct PointComparison {
 // A point of some files that has no match in the base, or a base point that
 // some file lacks.
 struct UnmatchedPoint {
+  std::string variable;  // of the sweep the point belongs to
   std::string label;
   std::uint32_t occurrence = 0;
   std::vector<std::size_t> present_in;  // indices into Comparison::files
@@ -79,13 +83,16 @@ struct Comparison {
   double threshold_percent = kDefaultThresholdPercent;
   std::vector<ComparedFile> files;  // files[0] is the base
   std::vector<ContextDifference> differences;
-  bool same_machine = false;  // no difference among the machine's stable facts
-  bool same_build = false;    // same brisk version, compiler and target
+  bool same_machine = false;          // no difference among the machine's stable facts
+  bool same_build = false;            // same brisk version, compiler and target
   std::vector<PointComparison> rows;  // file by file, then in the base's sweep order
   std::vector<UnmatchedPoint> unmatched;
 };
 
-// Compares files[1..] with files[0]. `files` must hold at least two.
+// Compares files[1..] with files[0]; with fewer than two files there is
+// nothing to compare and only `files` is filled. Points are matched by sweep
+// variable, label and occurrence; the same scores on both sides (in any order)
+// are the same measurement and compare as exactly 0%, no change.
 Comparison compare_files(std::vector<ComparedFile> files, double threshold_percent);
 
 // Whether some like-for-like row is slower by more than `percent` with
