@@ -51,6 +51,11 @@ CpuInfo decode_cpu_info(const CpuidSource& cpu) {
   info.family = static_cast<std::int32_t>((a >> 8) & 0xF);
   info.model = static_cast<std::int32_t>(((a >> 16) & 0xF) * 16 + ((a >> 4) & 0xF));
   info.stepping = static_cast<std::int32_t>(a & 0xF);
+  const std::int32_t base_family = info.family;
+  const std::int32_t base_model = static_cast<std::int32_t>((a >> 4) & 0xF);
+  info.display_family =
+      base_family == 0xF ? base_family + static_cast<std::int32_t>((a >> 20) & 0xFF) : base_family;
+  info.display_model = (base_family == 6 || base_family == 0xF) ? info.model : base_model;
   info.hypervisor = ((leaf1.ecx >> 31) & 1) != 0;
   return info;
 }

@@ -16,6 +16,11 @@ struct CpuInfo {
   std::int32_t family = 0;                // base family of leaf 1, never extended
   std::int32_t model = 0;                 // extended model * 16 + base model
   std::int32_t stepping = 0;              // leaf 1 EAX bits 0..3
+  // Family and model as the vendors number their processors (what tools and
+  // data sheets show): base + extended family when the base is 0xF, the
+  // extended model only for families 6 and 0xF. Zen 4 is family 0x19.
+  std::int32_t display_family = 0;
+  std::int32_t display_model = 0;
   bool hypervisor = false;                // leaf 1 ECX bit 31: running in a virtual machine
 };
 

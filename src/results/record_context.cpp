@@ -79,7 +79,7 @@ ResultsRecord start_record(const std::vector<std::string>& command_line, const B
   record.start_time = now_utc();
   const CpuInfo cpu = read_cpu_info();
   record.machine.cpu = {cpu.brand,     vendor_name(cpu.vendor),
-                        cpu.family,    cpu.model,
+                        cpu.display_family, cpu.display_model,
                         cpu.stepping,  split_feature_list(feature_list()),
                         cpu.hypervisor};
   record.machine.topology = topology_context(topology.get());

@@ -74,6 +74,29 @@ TEST(FamilyModel, UseBaseFamilyAndCombinedModelSteppingAndHypervisorBit) {
   EXPECT_TRUE(b.hypervisor);
 }
 
+TEST(FamilyModel, DisplayFamilyAddsTheExtendedFamilyOnlyAboveBase15) {
+  struct Case {
+    std::uint32_t eax;
+    std::int32_t family, model;
+  };
+  const Case cases[] = {
+      {0x00A20F12, 0x19, 0x21},  // Zen 3: base 0xF + extended 0xA
+      {0x00A60F12, 0x19, 0x61},  // Zen 4
+      {0x00800F82, 0x17, 0x08},  // Zen+: base 0xF + 8
+      {0x00B40F40, 0x1A, 0x44},  // Zen 5
+      {0x000906EA, 6, 0x9E},     // Intel family 6 keeps its extended model
+      {0x00000F41, 0xF, 0x04},   // Pentium 4: base 0xF, no extended family
+      {0x00010501, 5, 0x0},      // family 5: the extended model is not part of it
+  };
+  for (const Case& c : cases) {
+    FakeCpuid cpu;
+    cpu.set(1, {c.eax, 0, 0, 0});
+    const CpuInfo info = decode_cpu_info(cpu);
+    EXPECT_EQ(info.display_family, c.family) << std::hex << c.eax;
+    EXPECT_EQ(info.display_model, c.model) << std::hex << c.eax;
+  }
+}
+
 // Highest basic leaf 0x16 with the given leaf 0x15 and 0x16 values.
 FakeCpuid tsc_cpu(CpuidRegisters leaf15, std::uint32_t base_mhz) {
   FakeCpuid cpu;
