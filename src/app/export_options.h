@@ -2,6 +2,7 @@
 // listed after the harness options.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,17 @@ struct ExportSettings {
   std::string csv;
   std::string markdown;
   std::string html;
+  // Which options were given, an empty name included.
+  bool json_given = false;
+  bool csv_given = false;
+  bool markdown_given = false;
+  bool html_given = false;
 
   // The files asked for, in the order above.
   std::vector<ExportTarget> targets() const;
+  // An empty file name, or one file named for two formats (each rewrite
+  // would destroy the other's contents): the line for standard error.
+  std::optional<std::string> validate() const;
 };
 
 // Appends "--export-json", "--export-csv", "--export-markdown" and

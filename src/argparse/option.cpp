@@ -57,6 +57,11 @@ Option& Option::choices(std::vector<std::string> allowed) {
   return *this;
 }
 
+Option& Option::record_given(bool& given) {
+  given_ = &given;
+  return *this;
+}
+
 bool Option::is_flag() const { return std::holds_alternative<bool*>(target_); }
 
 bool Option::has_name(std::string_view option_name) const {
@@ -82,6 +87,7 @@ std::optional<std::string> Option::assign(const std::string& value) const {
   } else if (auto* text = std::get_if<std::string*>(&target_)) {
     **text = value;
   }
+  if (given_ != nullptr) *given_ = true;
   return std::nullopt;
 }
 

@@ -30,6 +30,9 @@ class Option {
   Option& help_text(std::string text);
   // Restricts the value to these texts (exact, case-sensitive), checked before conversion.
   Option& choices(std::vector<std::string> allowed);
+  // Sets `given` to true whenever a value is stored, so a caller can tell an
+  // empty value from an option never given.
+  Option& record_given(bool& given);
 
   bool is_flag() const;
   bool is_help() const { return help_; }
@@ -57,6 +60,7 @@ class Option {
   std::vector<std::string> names_;
   std::string help_text_;
   std::vector<std::string> choices_;
+  bool* given_ = nullptr;
 };
 
 }  // namespace brisk::argparse

@@ -100,8 +100,30 @@ void sync_directory(const std::string& dir) {
   close(fd);
 }
 
-std::optional<std::string> replace(const std::string& path, std::string_view contents) {
+// A link given as the target is written through: the file it points to gets
+// the new contents and the link stays a link, as with any editor's save.
+// Relative link targets count from the link's folder; a chain is followed
+// as far as the kernel itself would.
+std::optional<std::string> follow_links(std::string& path) {
+  constexpr int kMaxHops = 40;
+  for (int hop = 0; hop < kMaxHops; ++hop) {
+    struct stat st{};
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return std::nullopt;
+    std::string target(4096, '\0');
+    const ssize_t n = readlink(path.c_str(), target.data(), target.size());
+    if (n < 0) return reason(errno);
+    if (static_cast<std::size_t>(n) == target.size()) return reason(ENAMETOOLONG);
+    target.resize(static_cast<std::size_t>(n));
+    const std::size_t slash = path.rfind('/');
+    if (target.front() != '/' && slash != std::string::npos) target = path.substr(0, slash + 1) + target;
+    path = std::move(target);
+  }
+  return reason(ELOOP);
+}
+
+std::optional<std::string> replace(std::string path, std::string_view contents) {
   if (path.empty()) return reason(ENOENT);
+  if (auto failure = follow_links(path)) return failure;
   const std::size_t slash = path.rfind('/');
   const std::string dir_prefix = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);

@@ -90,10 +90,30 @@ class TempFile {
   std::wstring path_;
 };
 
+// Names of MAX_PATH (260) units or more, counting the temporary name beside
+// the target, only work in the \\?\ form, which takes a full path with
+// backslashes and no "." or ".." parts: GetFullPathNameW makes exactly that.
+constexpr std::size_t kTempNameRoom = 60;
+
+std::optional<std::wstring> long_path_form(const std::wstring& path) {
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path;
+  const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return std::nullopt;
+  std::wstring full(needed, L'\0');
+  const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return std::nullopt;
+  full.resize(length);
+  if (full.size() + kTempNameRoom < MAX_PATH) return path;
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
 std::optional<std::string> replace(const std::string& path, std::string_view contents) {
-  const std::optional<std::wstring> target = windows_text::to_utf16(path);
+  std::optional<std::wstring> target = windows_text::to_utf16(path);
   if (!target) return windows_text::system_message(ERROR_NO_UNICODE_TRANSLATION);
   if (target->empty()) return windows_text::system_message(ERROR_PATH_NOT_FOUND);
+  target = long_path_form(*target);
+  if (!target) return last_error();
   // The folder part ends at the last separator, or after the drive of a
   // drive-relative name ("C:results.json" lies in C:'s current folder).
   std::size_t separator = target->find_last_of(L"\\/");
