@@ -7,6 +7,7 @@
 #include <iostream>
 #include <iterator>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -57,6 +58,20 @@ std::string statistics_cells(const harness_run& point) {
 }
 
 }  // namespace
+
+void warn_noisy_points(const harness_settings& settings, std::ostream& err) {
+  for (const harness_run& point : settings.runs) {
+    ScoreStatistics statistics;
+    for (const RunOutcome& outcome : point.results) statistics.add(outcome);
+    const std::optional<double> spread = statistics.spread_percent();
+    if (!spread || *spread <= kNoisySpreadLimitPercent) continue;
+    err << fmt::format(
+               "warning: {} {}: spread {} (over {:g}%): the machine was busy or throttling; its "
+               "scores are not comparable as they stand",
+               settings.var, point.label, statistics.spread_cell(), kNoisySpreadLimitPercent)
+        << std::endl;
+  }
+}
 
 std::uint64_t estimate_total_seconds(const harness_settings& settings) {
   std::uint64_t seconds = std::uint64_t{settings.runs.size()} * settings.pause_ms / 1000;
@@ -117,6 +132,7 @@ void perform_sweep(harness_settings& settings) {
     }
   }
   print_results_table(settings, std::cout);
+  warn_noisy_points(settings, std::cerr);
 }
 
 }  // namespace brisk

@@ -103,6 +103,30 @@ TEST(HarnessSweep, InvalidSubRunsShowDashesAndStayOutOfTheStatistics) {
   EXPECT_EQ(rows[4], " once     |      ---    99.50      --- |    99.50 |    0.00%");
 }
 
+// Only a spread above 5% warns; just under it, invalid runs and a point
+// without valid runs do not.
+TEST(HarnessSweep, NoisyPointsGetOneWarningEach) {
+  harness_settings settings;
+  settings.var = "threads";
+  const std::vector<std::pair<std::string, std::vector<RunOutcome>>> points = {
+      {"1", {valid(100.0), valid(104.99)}},           // 4.99%: quiet
+      {"2", {valid(262.17), invalid(), valid(310.83)}},  // 18.56%
+      {"3", {invalid(), invalid()}},
+      {"4", {valid(100.0), valid(105.01)}},
+  };
+  for (const auto& [label, results] : points) {
+    settings.runs.push_back(fake_point(label, 30, {}, nullptr));
+    settings.runs.back().results = results;
+  }
+  std::ostringstream err;
+  warn_noisy_points(settings, err);
+  EXPECT_EQ(err.str(),
+            "warning: threads 2: spread 18.56% (over 5%): the machine was busy or throttling; its "
+            "scores are not comparable as they stand\n"
+            "warning: threads 4: spread 5.01% (over 5%): the machine was busy or throttling; its "
+            "scores are not comparable as they stand\n");
+}
+
 TEST(HarnessSweep, LongLabelsAndVariableNamesWidenTheFirstColumn) {
   harness_settings settings;
   settings.var = "duration";
