@@ -28,6 +28,12 @@ wine_server=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
 cleanup() { "$wine_server" -k >/dev/null 2>&1 || true; }
 trap cleanup EXIT
 
+# Every benchmark run saves its results in the history folder: the tests keep
+# theirs in the build tree, never in the user's own folders.
+export BRISK_RESULTS_DIR="$root/build/test-history/results"
+export XDG_CACHE_HOME="$root/build/test-history/cache"
+rm -rf "$root/build/test-history"
+
 step "Linux build"
 cmake --preset linux-release >/dev/null
 cmake --build --preset linux-release -j"$jobs"

@@ -24,12 +24,20 @@ int exit_status(DriverAction action) {
 
 Dispatch choose_action(int argc, const char* const* argv, DriverSettings& settings) {
   const argparse::Parser parser =
-      build_parser(settings.config, settings.harness, settings.modes, settings.exports);
+      build_parser(settings.config, settings.harness, settings.modes, settings.exports,
+                   settings.compare);
   const argparse::ParseResult parsed = parser.parse(argc, argv);
   if (!parsed.ok()) return {DriverAction::parse_error, {*parsed.error}};
   // The banner wins over every other request; nothing is validated on its path.
   if (settings.modes.brisk) return {DriverAction::banner, {}};
   if (auto failure = validate_settings(settings.config)) {
+    return {DriverAction::invalid_setting, {*failure}};
+  }
+  if (auto failure = settings.exports.validate()) {
+    return {DriverAction::invalid_setting, {*failure}};
+  }
+  if (auto failure =
+          validate_compare_settings(settings.compare, settings.compare.compare_to_given)) {
     return {DriverAction::invalid_setting, {*failure}};
   }
   if (settings.modes.help) {

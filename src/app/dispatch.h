@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/compare_options.h"
 #include "app/export_options.h"
 #include "app/mode_flags.h"
 #include "bench/bench_config.h"
@@ -30,6 +31,7 @@ struct DriverSettings {
   harness_settings harness;
   ModeFlags modes;
   ExportSettings exports;
+  CompareSettings compare;
 };
 
 struct Dispatch {

@@ -8,9 +8,17 @@
 #include <vector>
 
 #include "app/banner.h"
+#include "app/compare_command.h"
+#include "app/history_command.h"
 #include "app/output_watch.h"
 #include "app/timer_report.h"
+#include "compare/compare_console.h"
+#include "compare/comparison.h"
+#include "compare/results_document.h"
 #include "harness/harness_runner.h"
+#include "history/history_reference.h"
+#include "history/history_saver.h"
+#include "history/standing.h"
 #include "platform/command_line.h"
 #include "platform/console_os.h"
 #include "results/export_files.h"
@@ -23,40 +31,117 @@ namespace {
 // all reach their files or the console.
 constexpr int kResultsNotKept = 2;
 
-// The sweep with its results files: written complete before the first run,
-// rewritten after every run and once more when the sweep is over, so that
-// whatever ends the invocation, every finished run is in them.
+// Where the comparison that ends a run comes from: resolved before the sweep
+// when it can be, so an unreadable file refuses the run instead of wasting it;
+// "best" needs the run itself and is resolved after it.
+struct CompareTarget {
+  std::optional<ComparedFile> base;
+  bool after_run = false;
+};
+
+std::optional<std::string> resolve_compare_target(const CompareSettings& settings,
+                                                  CompareTarget& target) {
+  if (!settings.compare_to_given) return std::nullopt;
+  if (settings.compare_to == "best") {
+    target.after_run = true;
+    return std::nullopt;
+  }
+  ComparedFile base;
+  if (auto failure = resolve_results_argument(settings.compare_to, nullptr, base)) return failure;
+  target.base = std::move(base);
+  return std::nullopt;
+}
+
+// The sweep compared with --compare-to; true when --fail-slower tripped.
+// A "best" that cannot be found is said on standard error; the run stands.
+bool compare_after_run(const CompareSettings& settings, CompareTarget& target,
+                       const ResultsDocument& current, bool& failed) {
+  if (!settings.compare_to_given) return false;
+  if (target.after_run) {
+    ComparedFile base;
+    if (auto failure = resolve_results_argument(settings.compare_to, &current, base)) {
+      std::cerr << *failure << std::endl;
+      failed = true;
+      return false;
+    }
+    target.base = std::move(base);
+  }
+  std::vector<ComparedFile> files;
+  files.push_back(std::move(*target.base));
+  files.push_back(ComparedFile{"this run", current, !current.finished});
+  const double threshold = settings.threshold_given ? *parse_percent(settings.threshold)
+                                                    : kDefaultThresholdPercent;
+  const Comparison comparison = compare_files(std::move(files), threshold);
+  std::cout << std::endl;
+  print_comparison(comparison, std::cout);
+  return settings.fail_slower_given &&
+         significantly_slower(comparison, *parse_percent(settings.fail_slower));
+}
+
+// The sweep with its results files and its copy in the history: written
+// complete before the first run, rewritten after every run and once more when
+// the sweep is over, so that whatever ends the invocation, every finished run
+// is in them. The history copy is the user's only if asked for nothing else,
+// so a failure to save it warns and never changes the exit status.
 int run_sweep(DriverSettings& settings, TopologyHolder& topology,
               const std::vector<std::string>& command_line) {
+  CompareTarget compare_target;
+  if (auto failure = resolve_compare_target(settings.compare, compare_target)) {
+    std::cerr << *failure << std::endl;
+    return 1;
+  }
   ExportFiles files(settings.exports.targets());
-  std::optional<ResultsRecord> record;
-  if (!files.empty()) {
-    const harness_settings& h = settings.harness;
-    record =
-        start_record(command_line, settings.config, {h.var, h.option_string, h.sub_runs}, topology);
-    if (const std::optional<std::string> failure = files.write_first(*record)) {
-      std::cerr << *failure << std::endl;
-      return 1;
-    }
-    settings.harness.hooks.points_ready = [&](const harness_settings& sweep) {
-      for (const harness_run& point : sweep.runs) record->sweep.points.push_back(point.label);
-      files.update(*record);
-    };
-    settings.harness.hooks.run_done = [&](const harness_settings& sweep, std::size_t index) {
-      const harness_run& point = sweep.runs[index];
-      record->runs.push_back(
-          RunRecord{index, static_cast<std::uint32_t>(point.results.size()), point.results.back()});
-      files.update(*record);
-    };
+  std::optional<HistorySaver> saver;
+  if (!settings.compare.no_save) saver.emplace();
+  const harness_settings& h = settings.harness;
+  ResultsRecord record =
+      start_record(command_line, settings.config, {h.var, h.option_string, h.sub_runs}, topology);
+  if (const std::optional<std::string> failure = files.write_first(record)) {
+    std::cerr << *failure << std::endl;
+    return 1;
   }
+  const auto keep = [&] {
+    files.update(record);
+    if (saver) saver->write(record);
+  };
+  if (saver) saver->write(record);
+  settings.harness.hooks.points_ready = [&](const harness_settings& sweep) {
+    for (const harness_run& point : sweep.runs) record.sweep.points.push_back(point.label);
+    keep();
+  };
+  settings.harness.hooks.run_done = [&](const harness_settings& sweep, std::size_t index) {
+    const harness_run& point = sweep.runs[index];
+    record.runs.push_back(
+        RunRecord{index, static_cast<std::uint32_t>(point.results.size()), point.results.back()});
+    keep();
+  };
   run_harness(settings.harness, settings.config, topology);
-  if (record) {
-    finish_record(*record);
-    files.update(*record);
+  finish_record(record);
+  keep();
+
+  const ResultsDocument current = document_from_record(record);
+  if (!record.runs.empty()) {
+    const std::string own_file = saver && saver->path() ? *saver->path() : std::string();
+    for (const std::string& line : history_standing_lines(current, own_file)) {
+      std::cout << line << std::endl;
+    }
   }
+  bool compare_failed = false;
+  const bool slower = compare_after_run(settings.compare, compare_target, current, compare_failed);
   std::cout << "press enter to exit" << std::endl;
   std::cin.get();  // returns at once at end of input
+  if (slower) return kSignificantlySlower;
+  if (compare_failed) return 1;
   return files.failed() ? kResultsNotKept : 0;
+}
+
+// Results files dropped onto brisk.exe: compared like brisk compare does,
+// then the window waits like after a run, so the verdict can be read.
+int compare_dropped_files(const std::vector<std::string>& files) {
+  const int status = run_compare_command(files);
+  std::cout << "press enter to exit" << std::endl;
+  std::cin.get();
+  return status;
 }
 
 }  // namespace
@@ -105,11 +190,24 @@ int run_driver(int argc, const char* const* argv) {
   for (const std::string& arg : command_line) args.push_back(arg.c_str());
   args.push_back(nullptr);
 
-  DriverSettings settings;
-  TopologyHolder topology;
-  const Dispatch dispatch =
-      choose_action(static_cast<int>(command_line.size()), args.data(), settings);
-  int status = perform_action(dispatch, settings, topology, command_line);
+  // "brisk compare ...", "brisk history ...", or results files dropped on
+  // the program: commands of their own, before any benchmark option is read.
+  const std::vector<std::string> words(command_line.begin() + (command_line.empty() ? 0 : 1),
+                                       command_line.end());
+  int status = 0;
+  if (!words.empty() && words.front() == "compare") {
+    status = run_compare_command({words.begin() + 1, words.end()});
+  } else if (!words.empty() && words.front() == "history") {
+    status = run_history_command({words.begin() + 1, words.end()});
+  } else if (looks_like_dropped_files(words)) {
+    status = compare_dropped_files(words);
+  } else {
+    DriverSettings settings;
+    TopologyHolder topology;
+    const Dispatch dispatch =
+        choose_action(static_cast<int>(command_line.size()), args.data(), settings);
+    status = perform_action(dispatch, settings, topology, command_line);
+  }
 
   std::cout.flush();
   if (!output_failure) output_failure = watch.failure();

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "app/compare_command.h"
 #include "app/format.h"
 #include "bench/bench_config.h"
 #include "bench/memory_info.h"
@@ -22,6 +23,8 @@ std::vector<std::string> help_lines(const argparse::Parser& parser, std::string_
   lines.emplace_back();
   for (std::string& line : grid_size_table_lines()) lines.push_back(std::move(line));
   lines.emplace_back(kHelpClosingNotice);
+  lines.emplace_back();
+  for (std::string& line : command_help_lines()) lines.push_back(std::move(line));
   return lines;
 }
 

@@ -55,11 +55,12 @@ void add_driver_options(argparse::Parser& parser, BenchConfig& config, ModeFlags
 }
 
 argparse::Parser build_parser(BenchConfig& config, harness_settings& harness, ModeFlags& modes,
-                              ExportSettings& exports) {
+                              ExportSettings& exports, CompareSettings& compare) {
   argparse::Parser parser;
   add_driver_options(parser, config, modes);
   add_harness_options(parser, harness);
   add_export_options(parser, exports);
+  add_compare_options(parser, compare);
   return parser;
 }
 

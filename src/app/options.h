@@ -2,6 +2,7 @@
 // harness's three, bound to the settings they fill.
 #pragma once
 
+#include "app/compare_options.h"
 #include "app/export_options.h"
 #include "app/mode_flags.h"
 #include "argparse/parser.h"
@@ -16,9 +17,9 @@ namespace brisk {
 // field values become the listed defaults.
 void add_driver_options(argparse::Parser& parser, BenchConfig& config, ModeFlags& modes);
 
-// The full parser: the driver's options, the harness options, then the
-// results files.
+// The full parser: the driver's options, the harness options, the results
+// files, then the history and comparison options.
 argparse::Parser build_parser(BenchConfig& config, harness_settings& harness, ModeFlags& modes,
-                              ExportSettings& exports);
+                              ExportSettings& exports, CompareSettings& compare);
 
 }  // namespace brisk

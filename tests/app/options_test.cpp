@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,8 @@ struct Built {
   harness_settings harness;
   ModeFlags modes;
   ExportSettings exports;
-  argparse::Parser parser = build_parser(config, harness, modes, exports);
+  CompareSettings compare;
+  argparse::Parser parser = build_parser(config, harness, modes, exports, compare);
 };
 
 // Names of every option, joined per option, in listing order.
@@ -50,7 +52,11 @@ TEST(OptionsTest, SixteenOptionsThenTheResultsFilesInListingOrder) {
                                              "--export-json",
                                              "--export-csv",
                                              "--export-markdown",
-                                             "--export-html"};
+                                             "--export-html",
+                                             "--no-save",
+                                             "--compare-to",
+                                             "--threshold",
+                                             "--fail-slower"};
   EXPECT_EQ(option_names(b.parser), expected);
 }
 
@@ -117,6 +123,41 @@ TEST(OptionsTest, EveryOptionReachesItsField) {
   EXPECT_EQ(targets[2].path, "r.md");
   EXPECT_EQ(targets[3].format, ExportFormat::html);
   EXPECT_EQ(targets[3].path, "r.html");
+}
+
+// Results-file and comparison options that parse but cannot be honoured are
+// refused before anything runs, with one line.
+TEST(OptionsTest, UnusableFileNamesAndPercentagesAreRefused) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;  // empty: accepted
+  };
+  const Case cases[] = {
+      {{"--export-json", ""}, "--export-json: the file name is empty"},
+      {{"--export-html", "r.html", "--export-csv", ""}, "--export-csv: the file name is empty"},
+      {{"--export-json", "r.json", "--export-csv", "./r.json"},
+       "--export-json and --export-csv name the same file \"r.json\"; give each format its own "
+       "file"},
+      {{"--export-json", "r.json", "--export-csv", "r.csv"}, ""},
+      {{"--compare-to", "a.json", "--threshold", "0.5", "--fail-slower", "10"}, ""},
+      {{"--compare-to", ""}, "--compare-to: the results file name is empty"},
+      {{"--threshold", "3"}, "--threshold needs a comparison: add --compare-to"},
+      {{"--compare-to", "a.json", "--threshold", "-1"},
+       "--threshold: '-1' is not a percentage from 0 to 1000"},
+      {{"--compare-to", "a.json", "--fail-slower", "nan"},
+       "--fail-slower: 'nan' is not a percentage from 0 to 1000"},
+      {{"--compare-to", "a.json", "--fail-slower", "1e3"},
+       "--fail-slower: '1e3' is not a percentage from 0 to 1000"},
+      {{"--compare-to", "a.json", "--threshold", "1000.5"},
+       "--threshold: '1000.5' is not a percentage from 0 to 1000"},
+  };
+  for (const Case& c : cases) {
+    Built b;
+    ASSERT_TRUE(b.parser.parse(c.args).ok());
+    std::optional<std::string> failure = b.exports.validate();
+    if (!failure) failure = validate_compare_settings(b.compare, b.compare.compare_to_given);
+    EXPECT_EQ(failure.value_or(""), c.message) << c.args.front();
+  }
 }
 
 TEST(OptionsTest, ChoiceListsOfThreadingAndHarnessVariable) {

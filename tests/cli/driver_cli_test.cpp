@@ -20,7 +20,8 @@ std::string expected_help(const std::string& program) {
          "[--threading <threading>] [--large-pages] [--bypass-timer-check] [--topo-debug] "
          "[--timer-debug] [--brisk] [--harness-var <var>] [--harness-sub-runs <harness-sub-runs>] "
          "[--harness-opt <harness-option-string>] [--export-json <file>] [--export-csv <file>] "
-         "[--export-markdown <file>] [--export-html <file>]\n"
+         "[--export-markdown <file>] [--export-html <file>] [--no-save] [--compare-to <file>] "
+         "[--threshold <percent>] [--fail-slower <percent>]\n"
          "\n"
          "OPTIONS, ARGUMENTS:\n"
          "  -?, -h, --help          Display usage information.\n"
@@ -51,6 +52,13 @@ std::string expected_help(const std::string& program) {
          "  --export-markdown <file>\n" +
          pad + "Write the results table to this file as Markdown, after every run\n" +
          "  --export-html <file>    Write a report page with charts to this file, after every run\n"
+         "  --no-save               Don't keep this invocation's results in the history folder\n"
+         "  --compare-to <file>     After the sweep, compare it with this results file or saved "
+         "result (last, last~N, best, or an id from brisk history)\n"
+         "  --threshold <percent>   Smallest change of a point's average that counts as faster "
+         "or slower (default 2)\n"
+         "  --fail-slower <percent> Exit with status 3 when a like-for-like point is slower by "
+         "more than this, with p < 0.05\n"
          "\n"
          "field size      memory used per thread\n"
          "  64                 17.55 MiB\n"
@@ -68,7 +76,9 @@ std::string expected_help(const std::string& program) {
          "  4096                4.01 TiB\n"
          "  8192               32.02 TiB\n"
          "Each benchmark thread needs the memory listed for its grid size; the automatic thread "
-         "count stays within free physical memory when at least one thread fits.\n";
+         "count stays within free physical memory when at least one thread fits.\n"
+         "\n" +
+         join_lines(command_help_lines());
 }
 
 const std::string kSizeList =

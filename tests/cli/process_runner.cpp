@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 
@@ -47,6 +48,15 @@ std::vector<std::string> child_environment() {
     if (std::strncmp(*e, "WINEDEBUG=", 10) != 0) env.emplace_back(*e);
   }
   env.emplace_back("WINEDEBUG=-all");
+  // Every run saves its results: into a folder of the test's own, never the
+  // user's history, unless the caller chose one.
+  if (std::getenv("BRISK_RESULTS_DIR") == nullptr) {
+    const std::string base = (std::filesystem::temp_directory_path() /
+                              ("brisk-cli-tests-" + std::to_string(getpid())))
+                                 .string();
+    env.emplace_back("BRISK_RESULTS_DIR=" + base + "/results");
+    env.emplace_back("XDG_CACHE_HOME=" + base + "/cache");
+  }
   return env;
 }
 

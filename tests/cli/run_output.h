@@ -41,6 +41,13 @@ class LineCursor {
     }
     return found;
   }
+  // The lines after a results table that place the run in the saved history:
+  // at least one, each beginning "history: ".
+  void history() {
+    std::size_t count = 0;
+    while (at_ < lines_.size() && lines_[at_].starts_with("history: ")) ++at_, ++count;
+    EXPECT_GT(count, 0u) << "no history line at line " << at_;
+  }
   std::string next() { return at_ < lines_.size() ? lines_[at_++] : std::string("<end>"); }
   bool at_end() const { return at_ == lines_.size(); }
 

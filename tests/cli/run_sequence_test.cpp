@@ -39,6 +39,7 @@ void expect_single_run(const ProcessResult& r, const std::string& workload, cons
   lines.exact(" none     |    run 1 |      avg |  max/min");
   lines.exact(std::string(42, '='));
   lines.match(" none     \\| +\\d+\\.\\d\\d \\| +\\d+\\.\\d\\d \\|    0\\.00%");
+  lines.history();
   lines.exact("press enter to exit");
   EXPECT_TRUE(lines.at_end());
 }
@@ -86,6 +87,7 @@ TEST(RunSweep, IsaSweepRunsAndTabulatesFourPoints) {
   for (const std::string& isa : isas) {
     lines.match(" " + isa + " +\\| +\\d+\\.\\d\\d \\| +\\d+\\.\\d\\d \\|    0\\.00%");
   }
+  lines.history();
   lines.exact("press enter to exit");
   EXPECT_TRUE(lines.at_end());
 }
