@@ -1,0 +1,168 @@
+#include "compare/results_reader_json.h"
+
+#include <fmt/format.h>
+
+#include <new>
+
+namespace brisk {
+namespace {
+
+using Json = nlohmann::json;
+
+// A parser's message quotes the token it stopped in, which may be megabytes
+// of one string: a line on standard error keeps only its start.
+constexpr std::size_t kMaxDetailBytes = 160;
+
+// Cuts `text` to at most `limit` bytes without splitting a UTF-8 sequence.
+std::string shortened(std::string text, std::size_t limit) {
+  if (text.size() <= limit) return text;
+  std::size_t end = limit;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  text.resize(end);
+  return text + "...";
+}
+
+// nlohmann's "[json.exception.parse_error.101] parse error at line 1, column
+// 4: syntax error while parsing value - unexpected ']'" without what the
+// caller says itself: the exception's id and the position.
+std::string parser_detail(const std::string& what) {
+  std::string detail = what;
+  if (const std::size_t syntax = detail.find("syntax error "); syntax != std::string::npos) {
+    detail = detail.substr(syntax + 13);
+  } else if (const std::size_t id_end = detail.find("] "); id_end != std::string::npos) {
+    detail = detail.substr(id_end + 2);
+  }
+  return shortened(detail, kMaxDetailBytes);
+}
+
+// Builds the tree with nlohmann's own DOM builder and stops the parse once a
+// container opens below kMaxJsonDepth. nlohmann's SAX parser keeps its state
+// in a vector, not on the call stack, so stopping here bounds everything.
+class DepthBoundedBuilder {
+ public:
+  explicit DepthBoundedBuilder(Json& out) : dom_(out, false) {}
+
+  bool null() { return dom_.null(); }
+  bool boolean(bool value) { return dom_.boolean(value); }
+  bool number_integer(Json::number_integer_t value) { return dom_.number_integer(value); }
+  bool number_unsigned(Json::number_unsigned_t value) { return dom_.number_unsigned(value); }
+  bool number_float(Json::number_float_t value, const Json::string_t& text) {
+    return dom_.number_float(value, text);
+  }
+  bool string(Json::string_t& value) { return dom_.string(value); }
+  bool binary(Json::binary_t& value) { return dom_.binary(value); }
+  bool key(Json::string_t& value) { return dom_.key(value); }
+  bool start_object(std::size_t elements) { return enter() && dom_.start_object(elements); }
+  bool end_object() { return leave() && dom_.end_object(); }
+  bool start_array(std::size_t elements) { return enter() && dom_.start_array(elements); }
+  bool end_array() { return leave() && dom_.end_array(); }
+  bool parse_error(std::size_t position, const std::string&,
+                   const nlohmann::detail::exception& error) {
+    error_position_ = position;
+    error_what_ = error.what();
+    return false;
+  }
+
+  bool too_deep() const { return too_deep_; }
+  std::size_t error_position() const { return error_position_; }
+  const std::string& error_what() const { return error_what_; }
+
+ private:
+  bool enter() {
+    if (depth_ >= kMaxJsonDepth) {
+      too_deep_ = true;
+      return false;
+    }
+    ++depth_;
+    return true;
+  }
+  bool leave() {
+    --depth_;
+    return true;
+  }
+
+  nlohmann::detail::json_sax_dom_parser<Json> dom_;
+  std::size_t depth_ = 0;
+  bool too_deep_ = false;
+  std::size_t error_position_ = 0;
+  std::string error_what_;
+};
+
+std::string syntax_failure(std::string_view text, std::size_t position, const std::string& what) {
+  // The parser reads one position past the last byte when the text runs out.
+  if (position > text.size()) {
+    return fmt::format(
+        "not JSON: the text ends at byte {} in the middle of a value (a truncated file?): {}",
+        text.size(), parser_detail(what));
+  }
+  return fmt::format("not JSON: syntax error at byte {}: {}", position, parser_detail(what));
+}
+
+}  // namespace
+
+std::optional<std::size_t> first_invalid_utf8(std::string_view text) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  std::size_t i = 0;
+  while (i < size) {
+    const unsigned char lead = bytes[i];
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    // The second byte's range excludes overlong forms (E0, F0), surrogates
+    // (ED) and code points above U+10FFFF (F4).
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    } else {
+      return i + 1;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+      if (i + k >= size) return i + k + 1;
+      const unsigned char next = bytes[i + k];
+      if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return i + k + 1;
+    }
+    i += length;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> parse_json_bounded(std::string_view text, Json& out) {
+  if (const std::optional<std::size_t> bad = first_invalid_utf8(text)) {
+    const std::size_t index = *bad - 1;
+    if (index >= text.size()) {
+      return fmt::format("not UTF-8: the text ends inside a multi-byte sequence at byte {}", *bad);
+    }
+    return fmt::format("not UTF-8: byte {} (0x{:02X}) is not part of a valid sequence", *bad,
+                       static_cast<unsigned char>(text[index]));
+  }
+  if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+    return std::string("not JSON: the text is empty");
+  }
+  try {
+    out = Json();
+    DepthBoundedBuilder builder(out);
+    if (Json::sax_parse(text.begin(), text.end(), &builder)) return std::nullopt;
+    if (builder.too_deep()) {
+      return fmt::format("not a results document: nested deeper than {} levels", kMaxJsonDepth);
+    }
+    return syntax_failure(text, builder.error_position(), builder.error_what());
+  } catch (const std::bad_alloc&) {
+    return std::string("not enough memory to parse the document");
+  } catch (const std::exception& error) {
+    // The builder is told not to throw; this is a guard, not a path.
+    return fmt::format("not JSON: {}", shortened(error.what(), kMaxDetailBytes));
+  }
+}
+
+}  // namespace brisk
