@@ -18,6 +18,7 @@
 #include "harness/harness_runner.h"
 #include "history/history_reference.h"
 #include "history/history_saver.h"
+#include "history/history_store.h"
 #include "history/standing.h"
 #include "platform/command_line.h"
 #include "platform/console_os.h"
@@ -30,6 +31,14 @@ namespace {
 // Exit status of an invocation whose runs were done but whose results did not
 // all reach their files or the console.
 constexpr int kResultsNotKept = 2;
+
+// A sweep without a single score has nothing to place in the history.
+bool has_valid_run(const ResultsDocument& document) {
+  for (const DocumentRun& run : document.runs) {
+    if (run.valid) return true;
+  }
+  return false;
+}
 
 // Where the comparison that ends a run comes from: resolved before the sweep
 // when it can be, so an unreadable file refuses the run instead of wasting it;
@@ -120,9 +129,11 @@ int run_sweep(DriverSettings& settings, TopologyHolder& topology,
   keep();
 
   const ResultsDocument current = document_from_record(record);
-  if (!record.runs.empty()) {
-    const std::string own_file = saver && saver->path() ? *saver->path() : std::string();
-    for (const std::string& line : history_standing_lines(current, own_file)) {
+  if (has_valid_run(current)) {
+    const HistoryStore store = HistoryStore::open_default();
+    warn_skipped_once(store);
+    const std::string own_file = saver ? saver->file_name() : std::string();
+    for (const std::string& line : standing_lines(current, store, own_file)) {
       std::cout << line << std::endl;
     }
   }

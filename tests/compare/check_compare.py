@@ -1,0 +1,332 @@
+#!/usr/bin/python3
+"""End-to-end checks of brisk compare, run against the built program (or
+brisk.exe under Wine): results files made by real runs, and files derived from
+them with known changes, compared as a user would; the verdicts, the exit
+statuses, the comparison JSON against its schema, and every kind of bad input
+refused with one line and status 1.
+
+usage: check_compare.py --brisk "COMMAND" --work DIR [--wine]
+Prints one line per check and closes with "compare: N passed, M failed".
+"""
+import argparse
+import copy
+import json
+import os
+import shutil
+import sys
+
+import jsonschema
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "results"))
+from check_exports import Brisk, Checks, expect  # noqa: E402
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+SCHEMA = json.load(open(os.path.join(ROOT, "schema", "brisk-comparison.schema.json"),
+                        encoding="utf-8"))
+RUN = ["-d", "1", "-s", "64", "--no-save"]
+
+
+def write_json(brisk, name, document):
+    with open(brisk.path(name), "w", encoding="utf-8") as f:
+        json.dump(document, f)
+    return name
+
+
+def read_json(brisk, name):
+    with open(brisk.path(name), encoding="utf-8") as f:
+        return json.load(f)
+
+
+def with_scores(document, scores_by_point):
+    """A copy whose valid runs at each point get the given scores, in order
+    (as many sub-runs as scores, all valid)."""
+    doc = copy.deepcopy(document)
+    template = {}
+    for run in doc["runs"]:
+        template.setdefault(run["point"], run)
+    runs = []
+    for point, scores in scores_by_point.items():
+        for i, score in enumerate(scores):
+            run = copy.deepcopy(template[point])
+            run.update(sub_run=i + 1, valid=True, score=score, reasons=[])
+            runs.append(run)
+    doc["runs"] = runs
+    doc["sweep"]["sub_runs"] = max(len(s) for s in scores_by_point.values())
+    doc.pop("summary", None)
+    return doc
+
+
+def scaled(document, factor):
+    doc = copy.deepcopy(document)
+    for run in doc["runs"]:
+        if run["valid"]:
+            run["score"] *= factor
+    return doc
+
+
+def compare(brisk, files, extra=(), name="cmp.json"):
+    """Runs brisk compare; returns status, stdout, stderr and the comparison
+    document (schema-checked) when one was written."""
+    path = brisk.path(name)
+    if os.path.exists(path):
+        os.remove(path)
+    status, out, err = brisk.run(["compare"] + list(files) + ["--export-json", name] + list(extra))
+    doc = None
+    if os.path.exists(path):
+        doc = read_json(brisk, name)
+        jsonschema.Draft202012Validator(SCHEMA).validate(doc)
+    return status, out, err, doc
+
+
+def only_row(doc):
+    expect(len(doc["rows"]) == 1, doc["rows"])
+    return doc["rows"][0]
+
+
+class Files:
+    """The real results files every check derives from."""
+
+    def __init__(self, brisk):
+        self.brisk = brisk
+        status, _, err = brisk.run(RUN + ["--harness-sub-runs", "3", "--export-json", "real.json"])
+        expect(status == 0, f"run: status {status} {err!r}")
+        self.real = read_json(brisk, "real.json")
+        status, _, err = brisk.run(RUN + ["--harness-var", "threads", "--harness-opt", "1-2",
+                                          "--harness-sub-runs", "2", "--export-json",
+                                          "threads.json"])
+        expect(status == 0, f"threads run: status {status} {err!r}")
+        self.threads = read_json(brisk, "threads.json")
+        self.quiet = with_scores(self.real, {"none": [1000.0, 1001.0, 999.0, 1000.5, 999.5]})
+        write_json(brisk, "quiet.json", self.quiet)
+
+
+def check_same_file(brisk, files):
+    status, out, err, doc = compare(brisk, ["real.json", "real.json"])
+    expect(status == 0, (status, err))
+    row = only_row(doc)
+    expect(row["delta_percent"] == 0 and row["verdict"] == "no change", row)
+    expect("+0.00%" in out and "no change" in out, out)
+    expect(doc["same_machine"] and doc["same_build"], doc["differences"])
+
+
+def check_scaled(brisk, files):
+    write_json(brisk, "fast.json", scaled(files.quiet, 1.2))
+    status, out, _, doc = compare(brisk, ["quiet.json", "fast.json"])
+    row = only_row(doc)
+    expect(status == 0 and row["verdict"] == "faster" and "+20.00%" in out, (row, out))
+    expect(abs(row["delta_percent"] - 20.0) < 1e-9, row)
+    status, out, _, doc = compare(brisk, ["fast.json", "quiet.json"])
+    row = only_row(doc)
+    expect(row["verdict"] == "slower" and "-16.67%" in out, (row, out))
+
+
+def check_small_change_is_no_change(brisk, files):
+    write_json(brisk, "plus-half.json", scaled(files.quiet, 1.005))
+    _, out, _, doc = compare(brisk, ["quiet.json", "plus-half.json"])
+    row = only_row(doc)
+    expect(row["verdict"] == "no change" and "+0.50%" in out, (row, out))
+
+
+def check_noisy(brisk, files):
+    write_json(brisk, "noisy.json", with_scores(files.real, {"none": [262.17, 283.96, 310.83]}))
+    _, out, _, doc = compare(brisk, ["quiet.json", "noisy.json"])
+    row = only_row(doc)
+    expect(row["other"]["noisy"] and row["verdict"] == "unclear", row)
+    expect("busy or throttling" in out, out)
+
+
+def check_differences_named(brisk, files):
+    other = copy.deepcopy(files.quiet)
+    other["machine"]["cpu"]["brand"] = "ACME Turbo 9000"
+    other["machine"]["memory"]["available_bytes"] += 12345  # not a difference
+    other["timers"]["fast"]["frequency_hz"] += 1            # nor this
+    other["settings"]["isa"] = "avx2"
+    for run in other["runs"]:
+        run["settings"]["isa"] = "avx2"
+    write_json(brisk, "other-machine.json", other)
+    _, out, _, doc = compare(brisk, ["quiet.json", "other-machine.json"])
+    fields = [d["field"] for d in doc["differences"]]
+    expect("cpu.brand" in fields and "settings.isa" in fields, fields)
+    expect(not any("available" in f or "frequency" in f for f in fields), fields)
+    expect(not doc["same_machine"], doc)
+    row = only_row(doc)
+    expect(not row["like_for_like"] and any("isa" in d for d in row["differing_settings"]), row)
+    expect("ACME Turbo 9000" in out, out)
+
+
+def check_fail_slower(brisk, files):
+    write_json(brisk, "slow.json", scaled(files.quiet, 0.8))
+    write_json(brisk, "noisy-slow.json",
+               with_scores(files.real, {"none": [700.0, 1000.0, 900.0]}))
+    cases = [("slow.json", 3), ("fast.json", 0), ("noisy-slow.json", 0)]
+    for name, expected in cases:
+        status, _, err, _ = compare(brisk, ["quiet.json", name], ["--fail-slower", "5"])
+        expect(status == expected, f"{name}: status {status}, expected {expected}: {err!r}")
+    status, _, _, _ = compare(brisk, ["quiet.json", "slow.json"], ["--fail-slower", "25"])
+    expect(status == 0, f"20% slower with --fail-slower 25: status {status}")
+
+
+def check_partial_sweeps(brisk, files):
+    other = copy.deepcopy(files.threads)
+    for run in other["runs"]:
+        run["point"] = {"1": "2", "2": "3"}[run["point"]]
+    other["sweep"]["points"] = ["2", "3"]
+    other.pop("summary", None)
+    write_json(brisk, "threads-2-3.json", other)
+    status, out, _, doc = compare(brisk, ["threads.json", "threads-2-3.json"])
+    expect(status == 0, status)
+    expect([r["label"] for r in doc["rows"]] == ["2"], doc["rows"])
+    unmatched = sorted(u["label"] for u in doc["unmatched"])
+    expect(unmatched == ["1", "3"], doc["unmatched"])
+
+
+def check_killed_sweep(brisk, files):
+    killed = copy.deepcopy(files.threads)
+    killed["brisk"]["finished"] = False
+    killed["brisk"]["end_time"] = None
+    killed["runs"] = [r for r in killed["runs"] if r["point"] == "1"][:1]
+    killed.pop("summary", None)
+    write_json(brisk, "killed.json", killed)
+    status, out, _, doc = compare(brisk, ["threads.json", "killed.json"])
+    expect(status == 0, status)
+    expect(doc["files"][1]["incomplete"], doc["files"][1])
+    expect("incomplete" in out, out)
+
+
+def check_non_ascii_and_dropped(brisk, files):
+    shutil.copy(brisk.path("quiet.json"), brisk.path("résultats-日本.json"))
+    status, out, _, doc = compare(brisk, ["résultats-日本.json", "fast.json"])
+    expect(status == 0 and only_row(doc)["verdict"] == "faster", (status, out))
+    expect("résultats-日本.json" in out, out)
+    # As Explorer passes dropped files: the paths alone, no command word.
+    status, out, err = brisk.run(["quiet.json", "fast.json"])
+    expect(status == 0 and "faster" in out, (status, out, err))
+    expect(out.rstrip().endswith("press enter to exit"), out[-200:])
+    expect("!!HARNESS!!" not in out, "a benchmark ran")
+
+
+def bad_inputs(brisk, files):
+    """(name, contents or None for as-is, expected words in the one line)."""
+    deep = "[" * 100000 + "]" * 100000
+    newer = copy.deepcopy(files.quiet)
+    newer["schema"]["version"] = 2
+    wrong_type = copy.deepcopy(files.quiet)
+    wrong_type["runs"][0]["settings"]["threads"] = "two"
+    negative = copy.deepcopy(files.quiet)
+    negative["runs"][0]["score"] = -5
+    absurd = copy.deepcopy(files.quiet)
+    absurd["runs"][0]["score"] = 1e300
+    text = json.dumps(files.quiet)
+    os.makedirs(brisk.path("a-folder.json"), exist_ok=True)
+    return [
+        ("missing.json", None, "missing.json"),
+        ("a-folder.json", None, "folder"),
+        ("empty.json", "", "empty"),
+        ("latin1.json", b'{"brisk": "\xe9"}', "UTF-8"),
+        ("not-json.json", "{\"schema\": ", "JSON"),
+        ("foreign.json", json.dumps({"name": "something else"}), "not a brisk results document"),
+        ("newer.json", json.dumps(newer), "version 2"),
+        ("truncated.json", text[: len(text) // 2], "JSON"),
+        ("wrong-type.json", json.dumps(wrong_type), "threads"),
+        ("nan.json", text.replace('"score": 1000.0', '"score": NaN', 1), "JSON"),
+        ("infinity.json", text.replace('"score": 1000.0', '"score": Infinity', 1), "JSON"),
+        ("negative.json", json.dumps(negative), "score"),
+        ("absurd.json", json.dumps(absurd), "score"),
+        ("deep.json", deep, "deep"),
+    ]
+
+
+def check_bad_inputs(brisk, files):
+    for name, contents, words in bad_inputs(brisk, files):
+        if contents is not None:
+            mode = "wb" if isinstance(contents, bytes) else "w"
+            with open(brisk.path(name), mode, **({} if mode == "wb" else {"encoding": "utf-8"})) as f:
+                f.write(contents)
+        for order in ([name, "quiet.json"], ["quiet.json", name]):
+            status, out, err, doc = compare(brisk, order)
+            lines = err.strip().split("\n")
+            expect(status == 1, f"{name}: status {status}")
+            expect(len(lines) == 1 and name in lines[0] and words.lower() in lines[0].lower(),
+                   f"{name}: {err!r}")
+            expect(out == "" and doc is None, f"{name}: something was compared: {out!r}")
+
+
+def check_huge_file(brisk, files):
+    # A sparse gigabyte: refused by its size, before a byte of it is read.
+    with open(brisk.path("huge.json"), "wb") as f:
+        f.truncate(1 << 30)
+    status, out, err, _ = compare(brisk, ["quiet.json", "huge.json"])
+    expect(status == 1 and "huge.json" in err and len(err.strip().split("\n")) == 1, err)
+    os.remove(brisk.path("huge.json"))
+
+
+def check_usage(brisk, files):
+    cases = [(["compare", "quiet.json"], 1),
+             (["compare", "quiet.json", "fast.json", "--threshold", "x"], 1),
+             (["compare", "quiet.json", "fast.json", "--bogus"], 1),
+             (["compare", "quiet.json", "fast.json", "--export-csv", ""], 1),
+             (["compare", "quiet.json", "fast.json", "--export-csv", "a.csv", "--export-markdown",
+               "a.csv"], 1),
+             (["compare", "quiet.json", "fast.json", "--export-html", "no-such-folder/c.html"], 2)]
+    for args, expected in cases:
+        status, out, err = brisk.run(args)
+        expect(status == expected and len(err.strip().split("\n")) == 1,
+               f"{args}: status {status}, stderr {err!r}")
+
+
+def check_exports(brisk, files):
+    names = {"--export-csv": "c.csv", "--export-markdown": "c.md", "--export-html": "c.html"}
+    extra = [part for option, name in names.items() for part in (option, name)]
+    status, _, err, doc = compare(brisk, ["quiet.json", "fast.json", "slow.json"], extra)
+    expect(status == 0, (status, err))
+    csv_lines = open(brisk.path("c.csv"), encoding="utf-8").read().strip().split("\n")
+    expect(len(csv_lines) == 1 + len(doc["rows"]) == 3, csv_lines)
+    markdown = open(brisk.path("c.md"), encoding="utf-8").read()
+    expect("faster" in markdown and "slower" in markdown, markdown)
+    page = open(brisk.path("c.html"), encoding="utf-8").read()
+    expect('"brisk-comparison"' in page and "<script src" not in page, "page")
+
+
+def check_compare_to(brisk, files):
+    status, out, err = brisk.run(RUN + ["--harness-sub-runs", "2", "--compare-to", "real.json",
+                                        "--threshold", "50"])
+    expect(status == 0, (status, err))
+    tail = out.split("=====none results=====")[-1]
+    expect("real.json" in tail and "this run" in tail, tail)
+    expect(any(w in tail for w in ("no change", "unclear", "faster", "slower")), tail)
+    status, out, err = brisk.run(RUN + ["--compare-to", "missing.json"])
+    expect(status == 1 and "!!HARNESS!!" not in out and "missing.json" in err, (status, err))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--brisk", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--wine", action="store_true")
+    args = parser.parse_args()
+    shutil.rmtree(args.work, ignore_errors=True)
+    os.makedirs(args.work)
+    brisk = Brisk(args.brisk, args.work, args.wine)
+    checks = Checks()
+    files = None
+
+    def make_files():
+        nonlocal files
+        files = Files(brisk)
+
+    checks.run("real runs make the files to compare", make_files)
+    if files is None:
+        print(f"compare: {checks.passed} passed, {checks.failed} failed")
+        return 1
+    for check in [check_same_file, check_scaled, check_small_change_is_no_change, check_noisy,
+                  check_differences_named, check_fail_slower, check_partial_sweeps,
+                  check_killed_sweep, check_non_ascii_and_dropped, check_bad_inputs,
+                  check_huge_file, check_usage, check_exports, check_compare_to]:
+        checks.run(check.__name__[len("check_"):].replace("_", " "),
+                   lambda check=check: check(brisk, files))
+    print(f"compare: {checks.passed} passed, {checks.failed} failed")
+    return 1 if checks.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
