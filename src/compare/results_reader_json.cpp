@@ -95,6 +95,9 @@ std::string syntax_failure(std::string_view text, std::size_t position, const st
         "not JSON: the text ends at byte {} in the middle of a value (a truncated file?): {}",
         text.size(), parser_detail(what));
   }
+  if (what.find("syntax error ") == std::string::npos) {
+    return fmt::format("not JSON at byte {}: {}", position, parser_detail(what));
+  }
   return fmt::format("not JSON: syntax error at byte {}: {}", position, parser_detail(what));
 }
 

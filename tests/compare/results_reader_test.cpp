@@ -1,0 +1,353 @@
+#include "compare/results_reader.h"
+
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "compare/results_reader_json.h"
+#include "platform/scratch_dir.h"
+#include "results/json_writer.h"
+
+namespace brisk {
+namespace {
+
+using Json = nlohmann::json;
+using testing::ScratchDir;
+using testing::utf8_path;
+using testing::write_file;
+
+RunRecord make_run(std::size_t point, std::uint32_t sub_run, std::uint32_t threads, bool valid,
+                   double score) {
+  RunRecord run{point, sub_run, {}};
+  run.outcome.valid = valid;
+  run.outcome.score = score;
+  run.outcome.settings = {threads, 1, 64, "os", "standing_wave", "avx2", false};
+  run.outcome.messages = {valid ? "ISA avx2 is not reported by the processor" : "timers disagree"};
+  run.outcome.init_ms = 21;
+  for (std::uint32_t t = 0; t < threads; ++t) {
+    ThreadOutcome thread;
+    thread.result.thread_index = t;
+    thread.mgups = score / threads;
+    thread.processor = PlacedProcessor{0, t};
+    run.outcome.threads.push_back(thread);
+  }
+  return run;
+}
+
+// A threads sweep whose label "2" appears twice, with an invalid run and
+// scores that need all 17 digits to come back exactly.
+ResultsRecord realistic_record() {
+  ResultsRecord r;
+  r.build = {"1.2.0", "GNU 12.2.0", "x86_64-linux-gnu"};
+  r.command_line = {"brisk", "-d", "1", "--harness-opt", "1,2,2", "r\xC3\xA9sultats.json"};
+  r.start_time = "2026-12-09T15:05:04Z";
+  r.end_time = "2026-12-09T15:05:10Z";
+  r.finished = true;
+  r.machine.cpu = {"Oxide \xE6\x97\xA5 Processor", "amd", 25, 17, 0, {"SSE2", "AVX2"}, true};
+  r.machine.topology = {1, 1, 2, 4};
+  r.machine.total_memory = 25769803776;
+  r.machine.available_memory = 23000000000;
+  r.machine.os = {"linux", "Debian GNU/Linux 12 (bookworm)", "12", std::nullopt, "6.1.0", {}};
+  r.timers = {"TSC", 1000000000, 250, true, false};
+  r.settings.duration = 1;
+  r.settings.size = 64;
+  r.settings.isa = "avx2";
+  r.sweep = {"threads", "1,2,2", 2, {"1", "2", "2"}};
+  r.runs = {make_run(0, 1, 1, true, 431.23456789012345),
+            make_run(0, 2, 1, true, 428.5),
+            make_run(1, 1, 2, false, 0.0),
+            make_run(1, 2, 2, true, 830.125),
+            make_run(2, 1, 2, true, 1.0 / 3.0),
+            make_run(2, 2, 2, true, 1e9)};
+  return r;
+}
+
+// A sweep stopped after three runs on Windows under Wine: no end time, not
+// finished, the last point without runs.
+ResultsRecord killed_record() {
+  ResultsRecord r = realistic_record();
+  r.end_time.reset();
+  r.finished = false;
+  r.machine.os = {"windows", "Windows", "10.0", 19045, std::nullopt, "wine-8.0"};
+  r.runs.resize(3);
+  return r;
+}
+
+// Every member a document holds, as one text: equal texts, equal documents.
+std::string describe(const ResultsDocument& d) {
+  const MachineContext& m = d.machine;
+  std::string text = fmt::format(
+      "{}|{}|{}|{}|{}|{}|{}\n{}|{}|{}|{}|{}|{}|{}\n{}|{}|{}|{}|{}|{}\n{}|{}|{}|{}|{}|{}|{}\n",
+      d.build.version, d.build.compiler, d.build.target, d.command_line, d.start_time,
+      d.end_time.value_or("-"), d.finished, m.cpu.brand, m.cpu.vendor, m.cpu.family, m.cpu.model,
+      m.cpu.stepping, m.cpu.features, m.cpu.hypervisor, m.topology.packages, m.topology.numa_nodes,
+      m.topology.cores, m.topology.logical_processors, m.total_memory, m.available_memory,
+      m.os.family, m.os.name, m.os.version, m.os.build ? std::to_string(*m.os.build) : "-",
+      m.os.kernel.value_or("-"), m.os.wine.value_or("-"), d.timers.fast_source);
+  const BenchConfig& s = d.settings;
+  text += fmt::format("{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{}\n", d.timers.fast_frequency_hz,
+                      d.timers.coarse_frequency_hz, d.timers.hwbot_compliant,
+                      d.timers.check_bypassed, s.numthreads, s.duration, s.size, s.threading,
+                      s.workload, s.isa, s.strict_isa_check, s.large_pages, s.bypass_timer_check);
+  text += fmt::format("{}|{}|{}|{}\n", d.sweep.variable, d.sweep.option, d.sweep.sub_runs,
+                      d.sweep.points);
+  for (const DocumentRun& run : d.runs) {
+    const RunSettings& rs = run.settings;
+    text += fmt::format("{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{:.17g}\n", run.point_index, run.sub_run,
+                        rs.threads, rs.duration, rs.size, rs.threading, rs.workload, rs.isa,
+                        rs.large_pages, run.valid, run.score);
+  }
+  return text;
+}
+
+std::string parse_failure(const std::string& text) {
+  ResultsDocument document;
+  return parse_results_document(text, document).value_or("(parsed)");
+}
+
+TEST(ResultsReader, RendersAndReadsBackTheSameDocument) {
+  for (const ResultsRecord& record : {realistic_record(), killed_record()}) {
+    SCOPED_TRACE(record.finished ? "finished" : "killed");
+    ResultsDocument read;
+    ASSERT_EQ(parse_results_document(render_json(record), read), std::nullopt);
+    EXPECT_EQ(describe(read), describe(document_from_record(record)));
+  }
+}
+
+// The harness runs a point's sub-runs together, but a reader must not depend
+// on it: runs of a repeated label go to the first occurrence lacking that
+// sub-run, whatever their order.
+TEST(ResultsReader, RepeatedLabelsKeepTheirPointsInAnyRunOrder) {
+  ResultsRecord record = realistic_record();
+  record.runs = {make_run(1, 1, 2, true, 1.0), make_run(2, 1, 2, true, 2.0),
+                 make_run(1, 2, 2, true, 3.0), make_run(2, 2, 2, true, 4.0)};
+  ResultsDocument read;
+  ASSERT_EQ(parse_results_document(render_json(record), read), std::nullopt);
+  EXPECT_EQ(describe(read), describe(document_from_record(record)));
+}
+
+TEST(ResultsReader, IgnoresMembersItDoesNotKnow) {
+  Json json = Json::parse(render_json(realistic_record()));
+  json["future"] = {{"nested", {1, 2, 3}}};
+  json["runs"][0]["power_watts"] = 65.5;
+  json["machine"]["cpu"]["microcode"] = "0xa201016";
+  ResultsDocument read;
+  ASSERT_EQ(parse_results_document(json.dump(), read), std::nullopt);
+  EXPECT_EQ(describe(read), describe(document_from_record(realistic_record())));
+}
+
+struct BadDocument {
+  const char* label;
+  std::function<void(Json&)> change;
+  const char* expected;
+};
+
+TEST(ResultsReader, NamesWhatIsWrongWithADocument) {
+  const Json nesting = Json::parse(std::string(70, '[') + std::string(70, ']'));
+  const std::vector<BadDocument> cases = {
+      {"not an object", [](Json& j) { j = Json::array({1}); }, "not a brisk results document"},
+      {"no schema", [](Json& j) { j.erase("schema"); }, "not a brisk results document"},
+      {"other schema", [](Json& j) { j["schema"]["name"] = "hyperfine"; },
+       "not a brisk results document"},
+      {"schema not an object", [](Json& j) { j["schema"] = "brisk-results"; },
+       "not a brisk results document"},
+      {"newer version", [](Json& j) { j["schema"]["version"] = 3; },
+       "results schema version 3 is newer than version 1, the newest this brisk reads"},
+      {"version 0", [](Json& j) { j["schema"]["version"] = 0; },
+       "schema.version: expected a positive integer"},
+      {"version as text", [](Json& j) { j["schema"]["version"] = "1"; },
+       "schema.version: expected a positive integer"},
+      {"missing member", [](Json& j) { j["machine"]["cpu"].erase("brand"); },
+       "machine.cpu.brand: missing"},
+      {"threads as text", [](Json& j) { j["runs"][3]["settings"]["threads"] = "2"; },
+       "runs[3].settings.threads: expected an unsigned integer"},
+      {"negative threads", [](Json& j) { j["runs"][3]["settings"]["threads"] = -2; },
+       "runs[3].settings.threads: expected an unsigned integer"},
+      {"fractional threads", [](Json& j) { j["runs"][3]["settings"]["threads"] = 2.5; },
+       "runs[3].settings.threads: expected an unsigned integer"},
+      {"absurd threads", [](Json& j) { j["runs"][0]["settings"]["threads"] = 70000; },
+       "runs[0].settings.threads: 70000 is out of range 1..65536"},
+      {"zero threads", [](Json& j) { j["runs"][0]["settings"]["threads"] = 0; },
+       "runs[0].settings.threads: 0 is out of range"},
+      {"duration 0", [](Json& j) { j["runs"][1]["settings"]["duration"] = 0; },
+       "runs[1].settings.duration: 0 is out of range 1..1000"},
+      {"duration 1001", [](Json& j) { j["runs"][1]["settings"]["duration"] = 1001; },
+       "runs[1].settings.duration: 1001 is out of range 1..1000"},
+      {"size off the grid", [](Json& j) { j["runs"][2]["settings"]["size"] = 100; },
+       "runs[2].settings.size: 100 is not one of the grid sizes"},
+      {"settings size", [](Json& j) { j["settings"]["size"] = 1ull << 40; },
+       "settings.size: 1099511627776 is out of range 0..8192"},
+      {"sweep variable", [](Json& j) { j["sweep"]["variable"] = "cores"; },
+       "sweep.variable: \"cores\" is not one of none, size, duration, threads, isa"},
+      {"absurd sub_runs", [](Json& j) { j["sweep"]["sub_runs"] = 4000000000u; },
+       "sweep.sub_runs: 4000000000 is out of range"},
+      {"points not an array", [](Json& j) { j["sweep"]["points"] = "1,2"; },
+       "sweep.points: expected an array"},
+      {"unknown point", [](Json& j) { j["runs"][0]["point"] = "7"; },
+       "runs[0].point: \"7\" is not one of sweep.points"},
+      {"point run twice", [](Json& j) { j["runs"][1]["sub_run"] = 1; },
+       "runs[1].point: a second sub-run 1 of point \"1\", which sweep.points lists 1 time"},
+      {"sub_run 0", [](Json& j) { j["runs"][1]["sub_run"] = 0; }, "runs[1].sub_run: 0 is out"},
+      {"sub_run past sub_runs", [](Json& j) { j["runs"][1]["sub_run"] = 3; },
+       "runs[1].sub_run: 3 is out of range 1..2"},
+      {"runs without sub_runs", [](Json& j) { j["sweep"]["sub_runs"] = 0; },
+       "runs: runs of a sweep whose sub_runs is 0"},
+      {"zero score", [](Json& j) { j["runs"][0]["score"] = 0; }, "runs[0].score: 0 is not a valid"},
+      {"negative score", [](Json& j) { j["runs"][0]["score"] = -431.5; },
+       "runs[0].score: -431.5 is not a valid run's score"},
+      {"absurd score", [](Json& j) { j["runs"][0]["score"] = 2e9; }, "runs[0].score: 2000000000"},
+      {"valid without score", [](Json& j) { j["runs"][0]["score"] = nullptr; },
+       "runs[0].score: a valid run's score must be a number"},
+      {"score as text", [](Json& j) { j["runs"][0]["score"] = "431"; },
+       "runs[0].score: expected a number"},
+      {"invalid with score", [](Json& j) { j["runs"][2]["score"] = 1.5; },
+       "runs[2].score: an invalid run's score must be null"},
+      {"valid as text", [](Json& j) { j["runs"][2]["valid"] = "false"; },
+       "runs[2].valid: expected true or false"},
+      {"runs not an array", [](Json& j) { j["runs"] = Json::object(); }, "runs: expected an array"},
+      {"run not an object", [](Json& j) { j["runs"][4] = 5; }, "runs[4]: expected an object"},
+      {"escape in brand", [](Json& j) { j["machine"]["cpu"]["brand"] = "x\x1b[2Jy"; },
+       "machine.cpu.brand: holds a control character"},
+      {"C1 control",
+       [](Json& j) {
+         j["brisk"]["command_line"][1] =
+             "\xC2\x9B"
+             "2J";
+       },
+       "brisk.command_line[1]: holds a control character"},
+      {"end time", [](Json& j) { j["brisk"]["end_time"] = "yesterday"; },
+       "brisk.end_time: expected a UTC time"},
+      {"os build", [](Json& j) { j["machine"]["os"]["build"] = "19045"; },
+       "machine.os.build: expected an unsigned integer or null"},
+      {"kernel", [](Json& j) { j["machine"]["os"]["kernel"] = 6; },
+       "machine.os.kernel: expected a string or null"},
+      {"family", [](Json& j) { j["machine"]["cpu"]["family"] = -1; },
+       "machine.cpu.family: -1 is out of range"},
+      {"frequency", [](Json& j) { j["timers"]["fast"]["frequency_hz"] = 1e10; },
+       "timers.fast.frequency_hz: expected an integer"},
+      {"deep unknown member", [&](Json& j) { j["future"] = nesting; },
+       "nested deeper than 64 levels"},
+  };
+  const Json base = Json::parse(render_json(realistic_record()));
+  for (const BadDocument& c : cases) {
+    SCOPED_TRACE(c.label);
+    Json json = base;
+    c.change(json);
+    EXPECT_NE(parse_failure(json.dump()).find(c.expected), std::string::npos)
+        << parse_failure(json.dump());
+  }
+}
+
+TEST(ResultsReader, NamesWhereTextIsNotJson) {
+  const std::string good = render_json(realistic_record());
+  std::string score = good;
+  const std::size_t number = score.find("\"score\": ") + 9;
+  score.replace(number, score.find(',', number) - number, "NaN");
+  const struct {
+    const char* label;
+    std::string text;
+    const char* expected;
+  } cases[] = {
+      {"empty", "", "not JSON: the text is empty"},
+      {"blank", " \n\t", "not JSON: the text is empty"},
+      {"syntax", "{\"a\" 1}", "not JSON: syntax error at byte 6"},
+      {"trailing text", good + "x", "not JSON: syntax error at byte"},
+      {"NaN score", score, "not JSON: syntax error"},
+      {"overflowing number", "{\"a\": 1e999}",
+       "not JSON at byte 11: number overflow parsing '1e999'"},
+      {"truncated", good.substr(0, good.size() / 2),
+       "in the middle of a value (a truncated file?)"},
+      {"not UTF-8", "{\"a\": \"\xFF\"}", "not UTF-8: byte 8 (0xFF)"},
+      {"cut UTF-8", "{\"a\": \"\xE6\x97", "not UTF-8: the text ends inside a multi-byte sequence"},
+      {"long token", "{\"a\": \"" + std::string(1 << 20, 'x') + "\\q\"}", "..."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::string failure = parse_failure(c.text);
+    EXPECT_NE(failure.find(c.expected), std::string::npos) << failure;
+    EXPECT_LT(failure.size(), 400u);  // one readable line, whatever the token
+  }
+}
+
+// Nesting is refused while parsing: a deep document never builds a deep tree
+// nor recurses, whether it closes or not.
+TEST(ResultsReader, RefusesDeepNestingWhileParsing) {
+  const std::string open(100000, '[');
+  std::string deep_objects;
+  for (int i = 0; i < 50000; ++i) deep_objects += "{\"a\":";
+  for (const std::string& text : {open + std::string(100000, ']'), open, deep_objects}) {
+    EXPECT_NE(parse_failure(text).find("nested deeper than 64 levels"), std::string::npos)
+        << parse_failure(text).substr(0, 200);
+  }
+  Json tree;
+  EXPECT_EQ(parse_json_bounded(std::string(64, '[') + std::string(64, ']'), tree), std::nullopt);
+}
+
+TEST(ResultsReader, FindsTheFirstByteThatIsNotUtf8) {
+  const struct {
+    std::string text;
+    std::optional<std::size_t> bad;
+  } cases[] = {
+      {"plain", std::nullopt},
+      {"\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80 \xC3\xA9 \xF4\x8F\xBF\xBF", std::nullopt},
+      {"a\x80", 2},             // a continuation byte alone
+      {"ab\xC0\xAF", 3},        // overlong '/'
+      {"\xE0\x80\xAF", 2},      // overlong three-byte form
+      {"\xED\xA0\x80", 2},      // a UTF-16 surrogate
+      {"\xF4\x90\x80\x80", 2},  // above U+10FFFF
+      {"\xF5\x80\x80\x80", 1},  // no such lead byte
+      {"\xE6\x97", 3},          // cut short
+      {"\xE6\x97x", 3},         // continuation missing
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(first_invalid_utf8(c.text), c.bad) << c.text;
+  }
+}
+
+TEST(ResultsReader, LoadsAFileOrSaysWhyNot) {
+  ScratchDir dir;
+  const std::string text = render_json(realistic_record());
+  const std::string name = "r\xC3\xA9sultats-\xE6\x97\xA5\xE6\x9C\xAC.json";  // résultats-日本.json
+  write_file(utf8_path(dir.utf8(name)), text);
+  ResultsDocument read;
+  ASSERT_EQ(load_results_file(dir.utf8(name), read), std::nullopt);
+  EXPECT_EQ(describe(read), describe(document_from_record(realistic_record())));
+
+  write_file(dir.path() / "empty.json", "");
+  write_file(dir.path() / "bad.json", text.substr(0, 100));
+  std::filesystem::create_directory(dir.path() / "folder.json");
+  // Sparse: refused by its size alone, never read.
+  write_file(dir.path() / "huge.json", "{");
+  std::filesystem::resize_file(dir.path() / "huge.json", kMaxResultsFileBytes + 1);
+  const struct {
+    std::string name;
+    std::string reason;
+  } cases[] = {
+      {"missing.json", ""},  // the system's words, which differ between the platforms
+      {"empty.json", "the file is empty"},
+      {"folder.json", "is a folder"},
+      {"bad.json", "a truncated file?"},
+      {"huge.json", fmt::format("is {} bytes, larger than the limit of {} bytes",
+                                kMaxResultsFileBytes + 1, kMaxResultsFileBytes)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir.utf8(c.name);
+    const std::optional<std::string> failure = load_results_file(path, read);
+    ASSERT_TRUE(failure.has_value());
+    const std::string prefix = fmt::format("cannot read results file \"{}\": ", path);
+    EXPECT_EQ(failure->substr(0, prefix.size()), prefix);
+    EXPECT_GT(failure->size(), prefix.size());
+    EXPECT_NE(failure->find(c.reason, prefix.size()), std::string::npos) << *failure;
+    EXPECT_EQ(failure->find('\n'), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace brisk
