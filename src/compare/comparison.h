@@ -40,7 +40,6 @@ struct PointSide {
 
 struct PointComparison {
   std::size_t file = 0;          // index into Comparison::files, never 0 (the base)
-  std::string variable;          // the sweep variable both files share ("threads", "none", ...)
   std::string label;             // the point's label ("none", "4", "avx2", ...)
   std::uint32_t occurrence = 0;  // 0 for the first point with this label in the sweep
   PointSide base;
@@ -55,16 +54,18 @@ struct PointComparison {
   bool needs_more_runs = false;
   bool like_for_like = true;
   std::vector<std::string> differing_settings;  // "threads 2 vs 4", "isa sse2 vs avx2", ...
+  std::string variable;  // the sweep variable both files share ("threads", "none", ...)
 };
 
 // A point of some files that has no match in the base, or a base point that
 // some file lacks.
 struct UnmatchedPoint {
-  std::string variable;  // of the sweep the point belongs to
   std::string label;
   std::uint32_t occurrence = 0;
   std::vector<std::size_t> present_in;  // indices into Comparison::files
   std::vector<std::size_t> missing_in;
+  std::string variable;  // of the sweep the point belongs to: an unmatched point
+                         // may come from a file whose sweep varies something else
 };
 
 // A stable fact of the files that is not the same in all of them.
