@@ -47,10 +47,13 @@ std::optional<std::string> results_folder() {
 }
 
 std::optional<std::string> index_file_for(const std::string& folder) {
+  const std::string name = fmt::format("history-{:016x}.idx", fnv1a(folder));
+  // BRISK_CACHE_DIR keeps tests and CI away from the user's own cache.
+  const std::optional<std::string> chosen = environment_variable("BRISK_CACHE_DIR");
+  if (chosen && !chosen->empty()) return join_path(*chosen, name);
   const std::optional<std::string> cache = user_cache_folder();
   if (!cache) return std::nullopt;
-  return join_path(join_path(*cache, kCacheBelowUser),
-                   fmt::format("history-{:016x}.idx", fnv1a(folder)));
+  return join_path(join_path(*cache, kCacheBelowUser), name);
 }
 
 std::string join_path(const std::string& folder, const std::string& name) {

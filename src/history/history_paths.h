@@ -13,7 +13,8 @@ namespace brisk {
 std::optional<std::string> results_folder();
 
 // The index file of `folder`'s history in the per-user cache
-// (<cache>/brisk/history-<hash>.idx); none when there is no cache folder.
+// (<cache>/brisk/history-<hash>.idx, or in BRISK_CACHE_DIR when set); none
+// when there is no cache folder.
 std::optional<std::string> index_file_for(const std::string& folder);
 
 // `folder` and `name` joined with the folder's own separator.

@@ -1,0 +1,146 @@
+#include "history/history_store.h"
+
+#include <gtest/gtest.h>
+
+#include "history/history_fixture.h"
+#include "history/history_index.h"
+#include "history/history_paths.h"
+
+namespace brisk {
+namespace {
+
+using testing::read_file;
+using testing::utf8_path;
+using testing::write_file;
+
+constexpr const char* kOld = "2026-12-01T091200Z-2bq9x1mnaaaa.json";
+constexpr const char* kNew = "2026-12-09T204305Z-7f3k2a9qbbbb.json";
+
+class HistoryStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::save_record(home.results(), kOld,
+                         testing::make_record("2026-12-01T09:12:00Z", {{"none", {455.1}}}));
+    testing::save_record(home.results(), kNew,
+                         testing::make_record("2026-12-09T20:43:05Z", {{"none", {429, 431}}}));
+  }
+  HistoryStore open() { return HistoryStore::open(home.results(), index_file_for(home.results())); }
+  std::string path(const std::string& name) { return home.results() + "/" + name; }
+
+  testing::HistoryHome home;
+};
+
+TEST_F(HistoryStoreTest, NewestFirstWithSummaries) {
+  const HistoryStore store = open();
+  ASSERT_EQ(store.entries().size(), 2u);
+  const HistoryEntry& newest = store.entries()[0];
+  EXPECT_EQ(newest.file_name, kNew);
+  EXPECT_EQ(newest.id, "7f3k2a9q");
+  EXPECT_EQ(newest.start_time, "2026-12-09T20:43:05Z");
+  EXPECT_TRUE(newest.finished);
+  ASSERT_EQ(newest.points.size(), 1u);
+  EXPECT_DOUBLE_EQ(*newest.points[0].average, 430.0);
+  EXPECT_EQ(newest.points[0].settings.threads, 4u);
+  EXPECT_EQ(newest.machine_key, store.entries()[1].machine_key);
+  EXPECT_EQ(store.skipped_count(), 0u);
+  EXPECT_FALSE(skipped_warning(store));
+}
+
+TEST_F(HistoryStoreTest, BadFilesAreSkippedCountedAndLeftAlone) {
+  std::string newer = render_json(testing::make_record("2026-12-02T00:00:00Z", {{"none", {1}}}));
+  const std::size_t version = newer.find("\"version\": 1", newer.find("brisk-results"));
+  ASSERT_NE(version, std::string::npos) << newer.substr(0, 200);
+  newer.replace(version, 12, "\"version\": 2");
+  const std::string whole = read_file(utf8_path(path(kOld)));
+  const std::vector<std::pair<std::string, std::string>> bad = {
+      {"corrupt.json", "{ this is not json"},
+      {"foreign.json", "{\"name\": \"some other tool\", \"runs\": []}"},
+      {"truncated.json", whole.substr(0, whole.size() / 2)},
+      {"newer.json", newer},
+  };
+  for (const auto& [name, text] : bad) write_file(utf8_path(path(name)), text);
+  for (int pass = 0; pass < 2; ++pass) {  // from the documents, then from the index
+    const HistoryStore store = open();
+    EXPECT_EQ(store.entries().size(), 6u);
+    EXPECT_EQ(store.skipped_count(), 4u);
+    for (const HistoryEntry& entry : store.entries()) {
+      if (entry.file_name == kOld || entry.file_name == kNew) continue;
+      ASSERT_TRUE(entry.skipped) << entry.file_name;
+      EXPECT_FALSE(entry.skipped->empty());
+    }
+    EXPECT_EQ(*skipped_warning(store), "warning: skipped 4 files in \"" + home.results() +
+                                           "\" that are not readable brisk results");
+  }
+  for (const auto& [name, text] : bad) EXPECT_EQ(read_file(utf8_path(path(name))), text);
+}
+
+TEST_F(HistoryStoreTest, IndexIsKeptOutsideTheFolderAndRebuilt) {
+  const std::string index = *index_file_for(home.results());
+  EXPECT_EQ(index.rfind(home.cache(), 0), 0u);
+  (void)open();
+  const std::string first = read_file(utf8_path(index));
+  ASSERT_FALSE(first.empty());
+  std::vector<HistoryEntry> entries;
+  ASSERT_TRUE(parse_index(first, home.results(), entries));
+  EXPECT_FALSE(parse_index(first, home.results() + "x", entries));  // another folder's
+
+  for (const std::string& broken : {std::string(), first.substr(0, first.size() / 2),
+                                    std::string("{\"format\": \"brisk-history-index\"}")}) {
+    if (broken.empty()) {
+      std::filesystem::remove(utf8_path(index));
+    } else {
+      write_file(utf8_path(index), broken);
+    }
+    const HistoryStore store = open();
+    EXPECT_EQ(store.entries().size(), 2u);
+    EXPECT_EQ(read_file(utf8_path(index)), first);
+  }
+  // Only the documents are in the results folder.
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(utf8_path(home.results()))) {
+    names.push_back(e.path().filename().string());
+  }
+  EXPECT_EQ(names.size(), 2u);
+}
+
+TEST_F(HistoryStoreTest, ChangedAndVanishedFilesAreNoticed) {
+  (void)open();
+  // Same name, different content and size: the index must not be believed.
+  testing::save_record(home.results(), kNew,
+                       testing::make_record("2026-12-09T20:43:05Z", {{"none", {500, 510, 520}}}));
+  std::filesystem::remove(utf8_path(path(kOld)));
+  const HistoryStore store = open();
+  ASSERT_EQ(store.entries().size(), 1u);
+  EXPECT_DOUBLE_EQ(*store.entries()[0].points[0].average, 510.0);
+  EXPECT_EQ(store.entries()[0].points[0].scores.size(), 3u);
+}
+
+TEST_F(HistoryStoreTest, IndexRoundTripsEverySummaryField) {
+  const HistoryStore fresh = open();
+  const HistoryStore cached = open();
+  ASSERT_EQ(fresh.entries().size(), cached.entries().size());
+  for (std::size_t i = 0; i < fresh.entries().size(); ++i) {
+    const HistoryEntry& a = fresh.entries()[i];
+    const HistoryEntry& b = cached.entries()[i];
+    EXPECT_EQ(a.file_name, b.file_name);
+    EXPECT_EQ(a.id, b.id);
+    EXPECT_EQ(a.machine_key, b.machine_key);
+    EXPECT_EQ(a.cpu_brand, b.cpu_brand);
+    EXPECT_EQ(a.start_time, b.start_time);
+    EXPECT_EQ(a.settings.isa, b.settings.isa);
+    ASSERT_EQ(a.points.size(), b.points.size());
+    EXPECT_EQ(a.points[0].scores, b.points[0].scores);
+    EXPECT_EQ(a.points[0].settings.workload, b.points[0].settings.workload);
+  }
+}
+
+TEST(HistoryStore, MissingFolderIsAnEmptyHistory) {
+  testing::HistoryHome home;
+  const HistoryStore store = HistoryStore::open(home.results() + "/absent", std::nullopt);
+  EXPECT_TRUE(store.entries().empty());
+  EXPECT_FALSE(store.folder_error());
+  EXPECT_FALSE(std::filesystem::exists(utf8_path(home.results() + "/absent")));
+}
+
+}  // namespace
+}  // namespace brisk
