@@ -5,6 +5,14 @@
 namespace brisk {
 namespace {
 
+std::size_t total_size(std::span<const std::string_view> pieces) {
+  std::size_t size = 0;
+  for (const std::string_view piece : pieces) size += piece.size();
+  return size;
+}
+
+}  // namespace
+
 // The document inside <script type="application/json">: the element ends at
 // the first "</script", and after "<!--" a "<script" would keep it from ending
 // at its own end tag. Outside strings JSON has no "<", so both rewrites land
@@ -25,14 +33,6 @@ void append_script_safe(std::string& page, std::string_view json) {
   }
   page.append(json, from);
 }
-
-std::size_t total_size(std::span<const std::string_view> pieces) {
-  std::size_t size = 0;
-  for (const std::string_view piece : pieces) size += piece.size();
-  return size;
-}
-
-}  // namespace
 
 std::string render_html_report(std::string_view json_document) {
   const std::span<const std::string_view> before = report_page_before_data();

@@ -13,4 +13,8 @@ namespace brisk {
 // no text in it can end or disturb the script element that holds it.
 std::string render_html_report(std::string_view json_document);
 
+// Appends `json` to `page` with the two rewrites above: safe inside a
+// <script type="application/json"> element, and still the same JSON.
+void append_script_safe(std::string& page, std::string_view json);
+
 }  // namespace brisk
