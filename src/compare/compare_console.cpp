@@ -145,6 +145,7 @@ void print_table(const Comparison& c, std::ostream& out) {
       line +=
           left(i) ? fmt::format("{:<{}}", table[k][i], w) : fmt::format("{:>{}}", table[k][i], w);
     }
+    if (table[k].back().empty()) line.erase(line.find_last_not_of(" |") + 1);
     out << line << std::endl;
     if (k > 0) continue;
     std::string rule;
@@ -213,9 +214,9 @@ void print_summary(const Comparison& c, std::ostream& out) {
                                  [v](const PointComparison& r) { return r.verdict == v; });
     if (n > 0) text += fmt::format("{}{} {}", text.empty() ? "" : ", ", n, verdict_name(v));
   }
-  out << fmt::format("{} compared (threshold {:.2f}%){}{}",
-                     c.rows.size() == 1 ? "1 point" : fmt::format("{} points", c.rows.size()),
-                     c.threshold_percent, text.empty() ? "" : ": ", text)
+  out << fmt::format("{} {} (threshold {:.2f}%){}{}", c.rows.size(),
+                     c.rows.size() == 1 ? "comparison" : "comparisons", c.threshold_percent,
+                     text.empty() ? "" : ": ", text)
       << std::endl;
 }
 

@@ -1,0 +1,117 @@
+#include "compare/compare_console.h"
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "compare/comparison_fixtures.h"
+
+namespace brisk {
+namespace {
+
+using testing::make_document;
+using testing::make_file;
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+TEST(CompareConsole, SmallComparisonLineByLine) {
+  ResultsDocument base = make_document(
+      "threads", {{"1", {429.87, 431.23, 428.5}}, {"2", {830.1, 829.0, 831.2}}, {"4", {1, 2}}});
+  ResultsDocument other = make_document(
+      "threads", {{"1", {515.84, 517.0, 514.9}}, {"2", {830.0, std::nullopt, 900.0}}});
+  other.machine.cpu.brand = "Intel Core i9-13900K";
+  other.start_time = "2026-12-09T16:10:00Z";
+  ComparedFile second = make_file("results/b.json", other);
+  second.incomplete = true;
+  second.document.sweep.sub_runs = 3;
+  const Comparison c = compare_files({make_file("results/a.json", base), second}, 2.0);
+  std::ostringstream out;
+  print_comparison(c, out);
+
+  const std::vector<std::string> expected = {
+      "base: results/a.json (2026-12-09T15:05:04Z, brisk 1.2.0)",
+      "1:    results/b.json (2026-12-09T16:10:00Z, brisk 1.2.0, incomplete: 6 of 6 runs)",
+      "different machines, same build",
+      "differs:",
+      "  cpu.brand   base: Oxide Virtual Turin-like Processor   1: Intel Core i9-13900K",
+      "",
+      "threads | file | base avg | n |    avg |   n |  change |       95% interval |       p "
+      "| verdict | notes",
+      "--------+------+----------+---+--------+-----+---------+--------------------+---------"
+      "+---------+------",
+      "1       |    1 |   429.87 | 3 | 515.91 |   3 | +20.02% | [+19.36%, +20.68%] | <0.0001 "
+      "| faster",
+      "2       |    1 |   830.10 | 3 | 865.00 | 2/3 |  +4.20% | [-49.30%, +57.70%] |  0.5009 "
+      "| unclear | noisy, more runs",
+      "",
+      "noisy: results/b.json at threads 2: spread 8.43% (over 5%): the machine was busy or "
+      "throttling; its scores are not comparable as they stand",
+      "only in some files: threads 4 (in base; missing in 1)",
+      "unclear: 5 or more sub-runs per point give a verdict on this machine",
+      "2 comparisons (threshold 2.00%): 1 faster, 1 unclear",
+  };
+  const std::vector<std::string> got = lines_of(out.str());
+  ASSERT_EQ(got.size(), expected.size()) << out.str();
+  for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], expected[i]) << "line " << i;
+}
+
+TEST(CompareConsole, NotesForUnlikeSettingsAndMissingRuns) {
+  ResultsDocument other = make_document("none", {{"none", {std::nullopt}}});
+  other.runs[0].settings.threads = 4;
+  const Comparison c =
+      compare_files({make_file("a.json", make_document("none", {{"none", {100, 101}}})),
+                     make_file("b.json", other)},
+                    2.0);
+  std::ostringstream out;
+  print_comparison(c, out);
+  const std::string text = out.str();
+  EXPECT_NE(text.find("\nsame machine, same build\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nno valid run: b.json at none (no sweep) (0 of 1 runs valid)\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("\nnot like for like: b.json at none (no sweep): threads 2 vs 4\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("unclear: "), std::string::npos) << text;
+}
+
+TEST(CompareConsole, Cells) {
+  const std::vector<std::pair<double, std::string>> changes = {{20.0, "+20.00%"},
+                                                               {-3.104, "-3.10%"},
+                                                               {0.0, "+0.00%"},
+                                                               {-0.004, "+0.00%"},
+                                                               {0.005, "+0.01%"}};
+  for (const auto& [value, text] : changes) EXPECT_EQ(change_cell(value), text) << value;
+  const std::vector<std::pair<double, std::string>> ps = {{1.0, "1.000"},
+                                                          {0.04999, "0.04999"},
+                                                          {0.0001, "0.0001000"},
+                                                          {0.00009, "<0.0001"},
+                                                          {0.0, "<0.0001"}};
+  for (const auto& [value, text] : ps) EXPECT_EQ(p_cell(value), text) << value;
+  EXPECT_EQ(point_name("size", "64", 1), "size 64 #2");
+  EXPECT_EQ(point_name("threads", "4", 0), "threads 4");
+}
+
+TEST(CompareConsole, ManyFilesAreListedAsRanges) {
+  std::vector<ComparedFile> files;
+  for (int i = 0; i < 8; ++i) {
+    ResultsDocument doc = make_document("none", {{"none", {100, 101}}});
+    if (i == 2 || (i >= 4 && i <= 6)) doc.settings.isa = "avx2";
+    files.push_back(make_file(fmt::format("r{}.json", i), doc));
+  }
+  std::ostringstream out;
+  print_comparison(compare_files(std::move(files), 2.0), out);
+  EXPECT_NE(out.str().find("  settings.isa   base, 1, 3, 7: sse2   2, 4-6: avx2\n"),
+            std::string::npos)
+      << out.str();
+  EXPECT_NE(out.str().find("\n7:    r7.json ("), std::string::npos) << out.str();
+}
+
+}  // namespace
+}  // namespace brisk
