@@ -3,6 +3,7 @@
 // written into a folder.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -104,6 +105,7 @@ inline ResultsRecord make_record(const std::string& start_time, std::vector<Poin
       outcome.settings = {points[p].threads, 1, 64, "os", "standing_wave", "sse2", false};
       record.runs.push_back({p, ++sub, outcome});
     }
+    record.sweep.sub_runs = std::max(record.sweep.sub_runs, sub);
   }
   return record;
 }
