@@ -453,6 +453,11 @@ function fileOffset(file) {
   return -spread / 2 + file * spread / (files.length - 1);
 }
 
+// The base's series come last, so dygraphs draws its line on top.
+function scoreColumn(file) {
+  return 1 + 2 * (files.length - 1 - file);
+}
+
 function scoreRows(keys) {
   const width = 1 + 2 * files.length;
   const rows = [];
@@ -463,13 +468,13 @@ function scoreRows(keys) {
       if (isNumber(p.average)) {
         const row = new Array(width).fill(null);
         row[0] = x;
-        row[1 + 2 * file] = p.average;
+        row[scoreColumn(file)] = p.average;
         rows.push(row);
       }
       for (const score of p.scores) {
         const row = new Array(width).fill(null);
         row[0] = x;
-        row[2 + 2 * file] = score;
+        row[scoreColumn(file) + 1] = score;
         rows.push(row);
       }
     }
@@ -482,7 +487,8 @@ function scoreChart(box, keys) {
   const labels = ['x'];
   const series = {};
   const colours = [];
-  files.forEach((f, file) => {
+  [...files.keys()].reverse().forEach((file) => {
+    const f = files[file];
     labels.push('a' + file, 'r' + file);
     colours.push(colour(file), colour(file));
     series['a' + file] = {
@@ -617,8 +623,10 @@ function deltaRange(groups) {
   return [low - pad, high + pad];
 }
 
-function deltaChart(groups) {
-  const [W, H, left, top, bottom] = [860, 300, 52, 12, 40];
+// Drawn at the frame's own width, so its text keeps its size on a phone.
+function deltaChart(groups, width) {
+  const W = Math.max(300, Math.min(1100, Math.round(width) || 860));
+  const [H, left, top, bottom] = [W < 600 ? 240 : 300, 52, 12, 40];
   const plotW = W - left - 8;
   const plotH = H - top - bottom;
   const [low, high] = deltaRange(groups);
@@ -718,17 +726,27 @@ function deltaSection() {
   const groups = deltaGroups();
   if (!groups.length) {
     section.append(el('p', {class: 'notice'}, 'No matched point to compare.'));
-    return section;
+    root.append(section);
+    return;
   }
   const others = el('div', {class: 'chart-legend'});
   for (let i = 1; i < files.length; i += 1) others.append(fileKey(i));
+  const frame = el('div', {class: 'svg-frame'});
+  root.append(section);
+  section.append(frame);
+  let drawnWidth = frame.clientWidth;
+  frame.append(deltaChart(groups, drawnWidth));
+  window.addEventListener('resize', () => {
+    if (Math.abs(frame.clientWidth - drawnWidth) < 2) return;
+    drawnWidth = frame.clientWidth;
+    frame.replaceChildren(deltaChart(groups, drawnWidth));
+  });
   section.append(
-      el('div', {class: 'svg-frame'}, deltaChart(groups)), others,
+      others,
       el('p', {class: 'note'},
          'Bars: change of the average, whiskers: its 95% ' +
              'interval, band: \u00b1' + data.threshold_percent + '%. Faded and \u2260: not ' +
              'like for like; outlined: a noisy side; \u2715: no change computed.'));
-  return section;
 }
 
 // --- page ------------------------------------------------------------------
@@ -742,7 +760,7 @@ if (data.schema.version !== 1) {
              'the document says ' + data.schema.version + '.'));
 }
 root.append(comparisonSection());
-root.append(deltaSection());
+deltaSection();
 scoreSection();
 root.append(machineSection());
 document.documentElement.setAttribute('data-brisk-ready', 'true');
