@@ -1,3 +1,5 @@
+// The trend page around its data; the fixed text is generated (embed_page.cmake)
+// into history_page.cpp in the build folder, hence this file's other name.
 #include "report/history_page.h"
 
 #include "report/html_report.h"
