@@ -157,7 +157,8 @@ std::optional<std::string> parse_json_bounded(std::string_view text, Json& out) 
     DepthBoundedBuilder builder(out);
     if (Json::sax_parse(text.begin(), text.end(), &builder)) return std::nullopt;
     if (builder.too_deep()) {
-      return fmt::format("not a results document: nested deeper than {} levels", kMaxJsonDepth);
+      return fmt::format("not a brisk results document: nested deeper than {} levels",
+                         kMaxJsonDepth);
     }
     return syntax_failure(text, builder.error_position(), builder.error_what());
   } catch (const std::bad_alloc&) {

@@ -23,7 +23,7 @@ std::optional<std::size_t> first_invalid_utf8(std::string_view text);
 // Parses `text` as one JSON value into `out`. On failure returns what is
 // wrong and where, by 1-based byte position: "not UTF-8: ...", "not JSON:
 // ...", "the document ends in the middle of a value ... (a truncated file?)",
-// "not a results document: nested deeper than 64 levels". Never throws.
+// "not a brisk results document: nested deeper than 64 levels". Never throws.
 std::optional<std::string> parse_json_bounded(std::string_view text, nlohmann::json& out);
 
 }  // namespace brisk

@@ -1,0 +1,43 @@
+// libFuzzer target: any bytes at all given to the results reader must come
+// back as a document or a reason, never a crash, a hang or a leak; and a
+// document it accepts must hold only values the comparison can trust.
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "compare/results_reader.h"
+
+namespace {
+
+bool trustworthy(const brisk::ResultsDocument& document) {
+  const brisk::SweepRecord& sweep = document.sweep;
+  for (const brisk::DocumentRun& run : document.runs) {
+    const brisk::RunSettings& s = run.settings;
+    if (run.point_index >= sweep.points.size()) return false;
+    if (run.sub_run < 1 || run.sub_run > sweep.sub_runs) return false;
+    if (run.valid != (std::isfinite(run.score) && run.score > 0.0 && run.score <= 1e9)) {
+      return false;
+    }
+    if (!run.valid && run.score != 0.0) return false;
+    if (s.threads < 1 || s.threads > (1u << 16)) return false;
+    if (s.duration < brisk::kMinDuration || s.duration > brisk::kMaxDuration) return false;
+    if (std::find(brisk::kGridSizes.begin(), brisk::kGridSizes.end(), s.size) ==
+        brisk::kGridSizes.end()) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  brisk::ResultsDocument document;
+  if (brisk::parse_results_document(text, document)) return 0;
+  if (!trustworthy(document)) std::abort();
+  return 0;
+}
