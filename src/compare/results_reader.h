@@ -18,9 +18,12 @@ inline constexpr std::uint64_t kMaxResultsFileBytes = 64ull << 20;
 
 // Parses the text of a results document (schema "brisk-results", version 1)
 // into `out`. On failure returns what is wrong, in words that name the place
-// ("not JSON: syntax error at byte 1234", "schema version 2 is newer than the
-// version 1 this brisk reads", "runs[3].score: not a number") and leaves `out`
-// unspecified. Never throws, whatever the text.
+// ("not JSON: syntax error at byte 1234: ...", "results schema version 3 is
+// newer than version 1, the newest this brisk reads", "runs[3].score: expected
+// a number") and leaves `out` unspecified. Never throws, whatever the text.
+// Members it does not know are ignored; every value it keeps is bounded to
+// what brisk can write. A run of a label that sweep.points repeats goes to the
+// first occurrence of that label that has no run with its sub_run yet.
 std::optional<std::string> parse_results_document(std::string_view text, ResultsDocument& out);
 
 // Reads the file at `path` (UTF-8; any Unicode name on Windows) and parses it.
