@@ -23,6 +23,13 @@ std::string score_text(const HistoryEntry& entry) {
   return text + " MGups";
 }
 
+// Processor brands come padded with blanks.
+std::string trimmed(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 }  // namespace
 
 std::string config_text(const BenchConfig& config) {
@@ -53,7 +60,7 @@ std::vector<std::string> listing_lines(const HistoryStore& store,
                               store.folder(), selected.size()));
   for (const HistoryEntry* entry : selected) {
     lines.push_back(fmt::format("{}  {}  {}  {}  {}{}", entry->id, display_time(entry->start_time),
-                                entry->cpu_brand, config_text(entry->settings), score_text(*entry),
+                                trimmed(entry->cpu_brand), config_text(entry->settings), score_text(*entry),
                                 entry->finished ? "" : "  (unfinished)"));
   }
   for (const HistoryEntry& entry : store.entries()) {
