@@ -49,6 +49,17 @@ step "report page in a real browser (headless Chromium)"
 /usr/bin/python3 tests/report/check_report.py --brisk build/linux/src/app/brisk \
   --sample build/linux/tests/report/sample_threads_sweep.html --out build/linux/report-check
 
+step "statistics against SciPy"
+/usr/bin/python3 tests/compare/check_welch_scipy.py --probe build/linux/tests/compare/brisk_welch_probe
+
+step "brisk compare end to end"
+/usr/bin/python3 tests/compare/check_compare.py --brisk build/linux/src/app/brisk \
+  --work build/linux/compare-e2e
+
+step "comparison pages in a real browser (headless Chromium)"
+/usr/bin/python3 tests/report/check_compare_page.py --out build/linux/compare-check \
+  build/linux/tests/report/sample_comparison.html build/linux/compare-e2e/c.html
+
 step "sse2 object check"
 bash .ci/check_sse2_objects.sh build/linux
 
@@ -82,6 +93,10 @@ BRISK_EXE="$wine $root/build/windows/src/app/brisk.exe" build/linux/tests/cli/br
 step "results files end to end under Wine"
 /usr/bin/python3 tests/results/check_exports.py --wine \
   --brisk "$wine $root/build/windows/src/app/brisk.exe" --work build/windows/exports-e2e
+
+step "brisk compare end to end under Wine"
+/usr/bin/python3 tests/compare/check_compare.py --wine \
+  --brisk "$wine $root/build/windows/src/app/brisk.exe" --work build/windows/compare-e2e
 
 step "report page of brisk.exe in a real browser"
 /usr/bin/python3 tests/report/check_report.py --brisk "$wine $root/build/windows/src/app/brisk.exe" \

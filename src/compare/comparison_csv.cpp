@@ -44,7 +44,8 @@ std::string file_name(const Comparison& c, std::size_t file) {
 void append_matched(std::string& out, const Comparison& c, const PointComparison& r) {
   append_row(
       out,
-      {csv_field(file_name(c, r.file)), csv_field(r.label), std::to_string(r.occurrence),
+      {csv_field(file_name(c, r.file)), csv_field(r.variable), csv_field(r.label),
+       std::to_string(r.occurrence),
        number(r.base.average), std::to_string(r.base.scores.size()), number(r.other.average),
        std::to_string(r.other.scores.size()), number(r.delta_percent), number(r.ci_low_percent),
        number(r.ci_high_percent), number(r.p_value), csv_field(verdict_name(r.verdict)),

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -100,14 +102,18 @@ TEST(ComparisonCsv, RowsQuoteNamesAndKeepFullPrecision) {
     std::string text;
   } rows[] = {
       {1,
-       "NAME,1,0,101,2,111,2,9.900990099009901,5.5,14.25,0.0123,faster,false,true,,,"
+       "NAME,threads,1,0,101,2,111,2,9.900990099009901,5.5,14.25,0.0123,faster,false,true,,,"
        "1.8181818181818181,false,false"},
       {2,
-       "NAME,2,0,100,1,,0,,,,,no valid run,false,false,threads 2 vs 4; isa sse2 vs avx2,,,"
+       "NAME,threads,2,0,100,1,,0,,,,,no valid run,false,false,threads 2 vs 4; isa sse2 vs avx2,,,"
        "false,false"},
       {3, "NAME,threads,4,0,,,,,,,,,not in base,,,,,,,"},
   };
   for (const auto& row : rows) EXPECT_EQ(lines[row.line], row.text);
+  // Every record has the header's field count, or a spreadsheet shifts columns.
+  for (const std::string& line : lines) {
+    EXPECT_EQ(std::count(line.begin(), line.end(), ','), 19) << line;
+  }
 }
 
 TEST(ComparisonMarkdown, EscapesNamesAndKeepsOneCellPerColumn) {
