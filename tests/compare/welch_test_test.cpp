@@ -68,7 +68,9 @@ TEST(WelchTest, ZeroVarianceGivesExactAnswers) {
     ASSERT_TRUE(r.has_value());
     // 210 / 200 is 5% only to the last bit; equal means must be exactly 0.
     EXPECT_NEAR(r->delta_percent, c.delta, 1e-12);
-    if (c.delta == 0.0) EXPECT_EQ(r->delta_percent, 0.0);
+    if (c.delta == 0.0) {
+      EXPECT_EQ(r->delta_percent, 0.0);
+    }
     EXPECT_EQ(r->p_value, c.p);
     EXPECT_EQ(r->ci_low_percent, r->delta_percent);
     EXPECT_EQ(r->ci_high_percent, r->delta_percent);
