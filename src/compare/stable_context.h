@@ -18,7 +18,8 @@ namespace brisk {
 // come from the same machine exactly when these are equal.
 std::vector<std::pair<std::string, std::string>> machine_facts(const ResultsDocument& document);
 // The same for the build ("brisk.version", "brisk.compiler", "brisk.target")
-// and for the settings the command line gave ("settings.isa", ...).
+// and for the settings the command line gave ("settings.isa", ...,
+// "settings.numthreads" is "auto" for 0) with the sweep's variable last.
 std::vector<std::pair<std::string, std::string>> build_facts(const ResultsDocument& document);
 std::vector<std::pair<std::string, std::string>> settings_facts(const ResultsDocument& document);
 
