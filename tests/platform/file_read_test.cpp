@@ -39,16 +39,16 @@ TEST(FileRead, SaysWhyAFileIsNotRead) {
   ScratchDir dir;
   write_file(dir.path() / "ten.json", "0123456789");
   std::filesystem::create_directory(dir.path() / "folder");
-  // Sparse: only its size is ever looked at.
+  // Sparse, and past 4 GiB: only its size is ever looked at.
   write_file(dir.path() / "huge.json", "");
-  std::filesystem::resize_file(dir.path() / "huge.json", 1ull << 40);
+  std::filesystem::resize_file(dir.path() / "huge.json", 5ull << 30);
   const struct {
     const char* name;
     std::uint64_t limit;
     const char* reason;
   } cases[] = {
       {"ten.json", 9, "is 10 bytes, larger than the limit of 9 bytes"},
-      {"huge.json", 1 << 20, "is 1099511627776 bytes, larger than the limit of 1048576 bytes"},
+      {"huge.json", 1 << 20, "is 5368709120 bytes, larger than the limit of 1048576 bytes"},
       {"folder", 1 << 20, "is a folder"},
       {"folder/", 1 << 20, "is a folder"},
       {"missing.json", 1 << 20, ""},  // in the system's own words
