@@ -49,6 +49,9 @@ step "report page in a real browser (headless Chromium)"
 /usr/bin/python3 tests/report/check_report.py --brisk build/linux/src/app/brisk \
   --sample build/linux/tests/report/sample_threads_sweep.html --out build/linux/report-check
 
+step "results reader fuzzing (libFuzzer, 60 s)"
+bash .ci/fuzz_results_reader.sh build/linux 60
+
 step "statistics against SciPy"
 /usr/bin/python3 tests/compare/check_welch_scipy.py --probe build/linux/tests/compare/brisk_welch_probe
 
