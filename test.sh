@@ -31,7 +31,7 @@ trap cleanup EXIT
 # Every benchmark run saves its results in the history folder: the tests keep
 # theirs in the build tree, never in the user's own folders.
 export BRISK_RESULTS_DIR="$root/build/test-history/results"
-export XDG_CACHE_HOME="$root/build/test-history/cache"
+export BRISK_CACHE_DIR="$root/build/test-history/cache"
 rm -rf "$root/build/test-history"
 
 step "Linux build"
@@ -58,6 +58,10 @@ step "statistics against SciPy"
 step "brisk compare end to end"
 /usr/bin/python3 tests/compare/check_compare.py --brisk build/linux/src/app/brisk \
   --work build/linux/compare-e2e
+
+step "results history end to end"
+/usr/bin/python3 tests/history/check_history.py --brisk build/linux/src/app/brisk \
+  --work build/linux/history-check
 
 step "comparison pages in a real browser (headless Chromium)"
 /usr/bin/python3 tests/report/check_compare_page.py --out build/linux/compare-check \
@@ -100,6 +104,10 @@ step "results files end to end under Wine"
 step "brisk compare end to end under Wine"
 /usr/bin/python3 tests/compare/check_compare.py --wine \
   --brisk "$wine $root/build/windows/src/app/brisk.exe" --work build/windows/compare-e2e
+
+step "results history end to end under Wine"
+/usr/bin/python3 tests/history/check_history.py --wine \
+  --brisk "$wine $root/build/windows/src/app/brisk.exe" --work build/windows/history-check
 
 step "report page of brisk.exe in a real browser"
 /usr/bin/python3 tests/report/check_report.py --brisk "$wine $root/build/windows/src/app/brisk.exe" \

@@ -55,7 +55,7 @@ std::vector<std::string> child_environment() {
                               ("brisk-cli-tests-" + std::to_string(getpid())))
                                  .string();
     env.emplace_back("BRISK_RESULTS_DIR=" + base + "/results");
-    env.emplace_back("XDG_CACHE_HOME=" + base + "/cache");
+    env.emplace_back("BRISK_CACHE_DIR=" + base + "/cache");
   }
   return env;
 }

@@ -230,7 +230,7 @@ class Brisk:
         env.setdefault("WINEDEBUG", "-all")
         # Every run saves its results: into the output folder, not the user's history.
         env.setdefault("BRISK_RESULTS_DIR", os.path.abspath(os.path.join(out_dir, "history")))
-        env.setdefault("XDG_CACHE_HOME", os.path.abspath(os.path.join(out_dir, "cache")))
+        env.setdefault("BRISK_CACHE_DIR", os.path.abspath(os.path.join(out_dir, "cache")))
         self.proc = subprocess.Popen(command + args, cwd=out_dir, stdin=subprocess.DEVNULL,
                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
         self.lines = queue.Queue()

@@ -61,7 +61,7 @@ class Brisk:
         env["LC_ALL"] = "C.UTF-8"
         # Every run saves its results: into the work folder, not the user's history.
         env.setdefault("BRISK_RESULTS_DIR", os.path.abspath(os.path.join(work, "history")))
-        env.setdefault("XDG_CACHE_HOME", os.path.abspath(os.path.join(work, "cache")))
+        env.setdefault("BRISK_CACHE_DIR", os.path.abspath(os.path.join(work, "cache")))
         self.env = env
 
     def run(self, args, stdout=subprocess.PIPE, timeout=300):
