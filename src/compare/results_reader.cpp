@@ -10,6 +10,7 @@
 #include <new>
 #include <utility>
 
+#include "compare/pruned_json.h"
 #include "compare/results_reader_fields.h"
 #include "compare/results_reader_json.h"
 #include "platform/file_read.h"
@@ -299,7 +300,11 @@ std::optional<std::string> parse_results_document(std::string_view text, Results
   try {
     out = ResultsDocument();
     Json json;
-    if (auto failure = parse_json_bounded(text, json)) return failure;
+    // The quick parser takes well-formed documents; whatever it declines is
+    // parsed again in full, by the parser that has the words for what is wrong.
+    if (first_invalid_utf8(text) || !parse_json_pruned(text, json)) {
+      if (auto failure = parse_json_bounded(text, json)) return failure;
+    }
     return read_document(json, out);
   } catch (const std::bad_alloc&) {
     return std::string("not enough memory to read the document");
