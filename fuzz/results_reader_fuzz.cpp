@@ -22,7 +22,7 @@ bool trustworthy(const brisk::ResultsDocument& document) {
       return false;
     }
     if (!run.valid && run.score != 0.0) return false;
-    if (s.threads < 1 || s.threads > (1u << 16)) return false;
+    if (run.valid && (s.threads < 1 || s.threads > (1u << 16))) return false;
     if (s.duration < brisk::kMinDuration || s.duration > brisk::kMaxDuration) return false;
     if (std::find(brisk::kGridSizes.begin(), brisk::kGridSizes.end(), s.size) ==
         brisk::kGridSizes.end()) {

@@ -28,7 +28,6 @@ constexpr std::uint64_t kMaxTopologyCount = 1u << 20;
 // The harness generates at most 100,000 points; sub-runs are a plain count,
 // bounded here at what any sweep could finish in a lifetime.
 constexpr std::uint64_t kMaxSweepPoints = 100000;
-constexpr std::uint64_t kMaxSubRuns = 100000;
 constexpr double kMaxScore = 1e9;  // MGups
 constexpr std::uint64_t kMaxUint32 = std::numeric_limits<std::uint32_t>::max();
 constexpr std::int64_t kMaxInt32 = std::numeric_limits<std::int32_t>::max();
@@ -155,7 +154,7 @@ void read_timers(JsonFields& f, const JsonPlace& root, TimerContext& timers) {
 void read_settings(JsonFields& f, const JsonPlace& root, BenchConfig& settings) {
   const JsonPlace place = f.member(root, "settings");
   settings.numthreads =
-      static_cast<std::uint32_t>(f.unsigned_in(f.member(place, "numthreads"), 0, kMaxThreads));
+      static_cast<std::uint32_t>(f.unsigned_in(f.member(place, "numthreads"), 0, kMaxUint32));
   // As given on the command line: the run clamps it, so any count is possible.
   settings.duration =
       static_cast<std::uint32_t>(f.unsigned_in(f.member(place, "duration"), 0, kMaxUint32));
@@ -173,7 +172,7 @@ void read_sweep(JsonFields& f, const JsonPlace& root, SweepRecord& sweep) {
   sweep.variable = f.choice(f.member(place, "variable"), kSweepVariables);
   sweep.option = f.text(f.member(place, "option"));
   sweep.sub_runs =
-      static_cast<std::uint32_t>(f.unsigned_in(f.member(place, "sub_runs"), 0, kMaxSubRuns));
+      static_cast<std::uint32_t>(f.unsigned_in(f.member(place, "sub_runs"), 0, kMaxUint32));
   const JsonPlace points = f.member(place, "points");
   const std::size_t count = f.array_size(points);
   if (count > kMaxSweepPoints) {
@@ -223,10 +222,13 @@ class PointAssigner {
   std::map<std::pair<std::string, std::uint32_t>, std::size_t> cursors_;
 };
 
-void read_run_settings(JsonFields& f, const JsonPlace& run, RunSettings& settings) {
+// A refused run records the thread count it was asked for, whatever it was
+// (brisk refuses 4294967295 threads and says so); only a run that produced a
+// score must have had a thread count a machine can run.
+void read_run_settings(JsonFields& f, const JsonPlace& run, bool valid, RunSettings& settings) {
   const JsonPlace place = f.member(run, "settings");
-  settings.threads =
-      static_cast<std::uint32_t>(f.unsigned_in(f.member(place, "threads"), 1, kMaxThreads));
+  settings.threads = static_cast<std::uint32_t>(f.unsigned_in(
+      f.member(place, "threads"), valid ? 1 : 0, valid ? kMaxThreads : kMaxUint32));
   settings.threading = f.text(f.member(place, "threading"));
   settings.size = grid_size(f, f.member(place, "size"));
   settings.duration = static_cast<std::uint32_t>(
@@ -275,8 +277,8 @@ void read_runs(JsonFields& f, const JsonPlace& root, ResultsDocument& out) {
     if (auto failure = assigner.assign(label, entry.sub_run, entry.point_index)) {
       f.fail(point, *failure);
     }
-    read_run_settings(f, run, entry.settings);
     entry.valid = f.boolean(f.member(run, "valid"));
+    read_run_settings(f, run, entry.valid, entry.settings);
     entry.score = run_score(f, run, entry.valid);
   }
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/compare_command.h"
 #include "app/help.h"
 
 namespace brisk {
@@ -175,15 +176,18 @@ TEST(OptionsTest, ChoiceListsOfThreadingAndHarnessVariable) {
   EXPECT_EQ(d.config.size, 18446744073709551615ull);
 }
 
-TEST(HelpTest, HelpLinesEndWithTableAndOneNotice) {
+TEST(HelpTest, HelpLinesEndWithTableOneNoticeThenTheCommands) {
   Built b;
   const auto lines = help_lines(b.parser, "brisk");
   const auto usage = b.parser.usage_lines("brisk");
-  ASSERT_EQ(lines.size(), usage.size() + 1 + 15 + 1);
+  const auto commands = command_help_lines();
+  ASSERT_EQ(lines.size(), usage.size() + 1 + 15 + 1 + 1 + commands.size());
   EXPECT_TRUE(std::equal(usage.begin(), usage.end(), lines.begin()));
   EXPECT_EQ(lines[usage.size()], "");
   EXPECT_EQ(lines[usage.size() + 1], "field size      memory used per thread");
-  EXPECT_EQ(lines.back(), kHelpClosingNotice);
+  EXPECT_EQ(lines[usage.size() + 16], kHelpClosingNotice);
+  EXPECT_EQ(lines[usage.size() + 17], "");
+  EXPECT_TRUE(std::equal(commands.begin(), commands.end(), lines.end() - commands.size()));
   EXPECT_EQ(std::string(kHelpClosingNotice).find('\n'), std::string::npos);
 }
 
