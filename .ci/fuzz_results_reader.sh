@@ -21,6 +21,7 @@ sources=(
   "$root/fuzz/results_reader_fuzz.cpp"
   "$root/src/compare/results_reader.cpp"
   "$root/src/compare/results_reader_json.cpp"
+  "$root/src/compare/pruned_json.cpp"
   "$root/src/compare/results_reader_fields.cpp"
   "$root/src/platform/file_read.cpp"
   "$root/src/platform/file_read_linux.cpp"
