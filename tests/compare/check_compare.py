@@ -128,7 +128,7 @@ def check_small_change_is_no_change(brisk, files):
 
 
 def check_noisy(brisk, files):
-    write_json(brisk, "noisy.json", with_scores(files.real, {"none": [262.17, 283.96, 310.83]}))
+    write_json(brisk, "noisy.json", with_scores(files.real, {"none": [930.0, 1100.0, 1000.0]}))
     _, out, _, doc = compare(brisk, ["quiet.json", "noisy.json"])
     row = only_row(doc)
     expect(row["other"]["noisy"] and row["verdict"] == "unclear", row)
