@@ -91,7 +91,11 @@ void judge(PointComparison& row, double threshold) {
     row.verdict = Verdict::no_change;
   } else {
     row.verdict = Verdict::unclear;
-    row.needs_more_runs = welch->ci_high_percent - welch->ci_low_percent > 2.0 * threshold;
+    // More runs narrow the interval; with 5 a side already, the hint would
+    // promise what it cannot keep: the noise is the machine's.
+    const std::size_t fewest = std::min(row.base.scores.size(), row.other.scores.size());
+    row.needs_more_runs = fewest < kRunsForAVerdict &&
+                          welch->ci_high_percent - welch->ci_low_percent > 2.0 * threshold;
   }
 }
 

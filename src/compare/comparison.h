@@ -25,6 +25,7 @@ enum class Verdict { faster, slower, no_change, unclear, no_valid_run };
 std::string_view verdict_name(Verdict verdict);
 
 // The hint shown beside an "unclear" that more runs would settle.
+inline constexpr std::size_t kRunsForAVerdict = 5;
 inline constexpr std::string_view kMoreRunsHint =
     "5 or more sub-runs per point give a verdict on this machine";
 

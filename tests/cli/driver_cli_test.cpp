@@ -77,8 +77,22 @@ std::string expected_help(const std::string& program) {
          "  8192               32.02 TiB\n"
          "Each benchmark thread needs the memory listed for its grid size; the automatic thread "
          "count stays within free physical memory when at least one thread fits.\n"
-         "\n" +
-         join_lines(command_help_lines());
+         "\n"
+         "COMMANDS:\n"
+         "  compare <base> <file>... [--threshold <percent>] [--fail-slower <percent>]\n"
+         "          [--export-json|--export-csv|--export-markdown|--export-html <file>]\n"
+         "                          Compare results files (from --export-json, or saved results)\n"
+         "                          with the first: each point's change of average with its 95%\n"
+         "                          interval, p-value (Welch's t-test) and verdict: faster, slower,\n"
+         "                          no change or unclear. Exit status 3 when --fail-slower is given\n"
+         "                          and a like-for-like point is slower by more than it with p < 0.05.\n"
+         "  history [--all] [--limit <n>] [--export-csv <file>] [--export-html <file>]\n"
+         "                          List the saved results of this machine, newest first.\n"
+         "Every run is saved in the results folder ($BRISK_RESULTS_DIR, else\n"
+         "$XDG_DATA_HOME/brisk/results or ~/.local/share/brisk/results; on Windows\n"
+         "%LOCALAPPDATA%\\brisk\\results) unless --no-save is given. Where a results file is\n"
+         "taken, a saved result can be named instead: last, last~N, best, or an id from brisk history.\n"
+         "Results files dropped onto brisk.exe are compared, the first as the base.\n";
 }
 
 const std::string kSizeList =
