@@ -23,8 +23,8 @@ std::optional<double> parse_percent(std::string_view text) {
   }
   if (points > 1 || text == ".") return std::nullopt;
   double value = 0.0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value,
-                                            std::chars_format::fixed);
+  const auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
   if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
   if (!std::isfinite(value) || value > 1000.0) return std::nullopt;
   return value;

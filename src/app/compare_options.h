@@ -11,10 +11,10 @@
 namespace brisk {
 
 struct CompareSettings {
-  bool no_save = false;        // "--no-save": keep nothing in the history folder
-  std::string compare_to;      // "--compare-to": a results file or a history reference
-  std::string threshold;       // "--threshold" as typed; empty: the default
-  std::string fail_slower;     // "--fail-slower" as typed; empty: not asked for
+  bool no_save = false;     // "--no-save": keep nothing in the history folder
+  std::string compare_to;   // "--compare-to": a results file or a history reference
+  std::string threshold;    // "--threshold" as typed; empty: the default
+  std::string fail_slower;  // "--fail-slower" as typed; empty: not asked for
   bool threshold_given = false;
   bool fail_slower_given = false;
   bool compare_to_given = false;

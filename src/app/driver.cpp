@@ -78,8 +78,8 @@ bool compare_after_run(const CompareSettings& settings, CompareTarget& target,
   std::vector<ComparedFile> files;
   files.push_back(std::move(*target.base));
   files.push_back(ComparedFile{"this run", current, !current.finished});
-  const double threshold = settings.threshold_given ? *parse_percent(settings.threshold)
-                                                    : kDefaultThresholdPercent;
+  const double threshold =
+      settings.threshold_given ? *parse_percent(settings.threshold) : kDefaultThresholdPercent;
   const Comparison comparison = compare_files(std::move(files), threshold);
   std::cout << std::endl;
   print_comparison(comparison, std::cout);

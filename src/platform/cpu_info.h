@@ -21,7 +21,7 @@ struct CpuInfo {
   // extended model only for families 6 and 0xF. Zen 4 is family 0x19.
   std::int32_t display_family = 0;
   std::int32_t display_model = 0;
-  bool hypervisor = false;                // leaf 1 ECX bit 31: running in a virtual machine
+  bool hypervisor = false;  // leaf 1 ECX bit 31: running in a virtual machine
 };
 
 struct TscInfo {

@@ -107,7 +107,7 @@ void sync_directory(const std::string& dir) {
 std::optional<std::string> follow_links(std::string& path) {
   constexpr int kMaxHops = 40;
   for (int hop = 0; hop < kMaxHops; ++hop) {
-    struct stat st{};
+    struct stat st {};
     if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return std::nullopt;
     std::string target(4096, '\0');
     const ssize_t n = readlink(path.c_str(), target.data(), target.size());
@@ -115,7 +115,8 @@ std::optional<std::string> follow_links(std::string& path) {
     if (static_cast<std::size_t>(n) == target.size()) return reason(ENAMETOOLONG);
     target.resize(static_cast<std::size_t>(n));
     const std::size_t slash = path.rfind('/');
-    if (target.front() != '/' && slash != std::string::npos) target = path.substr(0, slash + 1) + target;
+    if (target.front() != '/' && slash != std::string::npos)
+      target = path.substr(0, slash + 1) + target;
     path = std::move(target);
   }
   return reason(ELOOP);

@@ -51,9 +51,9 @@ std::vector<std::string> child_environment() {
   // Every run saves its results: into a folder of the test's own, never the
   // user's history, unless the caller chose one.
   if (std::getenv("BRISK_RESULTS_DIR") == nullptr) {
-    const std::string base = (std::filesystem::temp_directory_path() /
-                              ("brisk-cli-tests-" + std::to_string(getpid())))
-                                 .string();
+    const std::string base =
+        (std::filesystem::temp_directory_path() / ("brisk-cli-tests-" + std::to_string(getpid())))
+            .string();
     env.emplace_back("BRISK_RESULTS_DIR=" + base + "/results");
     env.emplace_back("BRISK_CACHE_DIR=" + base + "/cache");
   }

@@ -109,7 +109,7 @@ TEST(HarnessSweep, NoisyPointsGetOneWarningEach) {
   harness_settings settings;
   settings.var = "threads";
   const std::vector<std::pair<std::string, std::vector<RunOutcome>>> points = {
-      {"1", {valid(100.0), valid(104.99)}},           // 4.99%: quiet
+      {"1", {valid(100.0), valid(104.99)}},              // 4.99%: quiet
       {"2", {valid(262.17), invalid(), valid(310.83)}},  // 18.56%
       {"3", {invalid(), invalid()}},
       {"4", {valid(100.0), valid(105.01)}},
