@@ -51,6 +51,22 @@ TEST(FileReplace, NonAsciiNameIsKeptExactly) {
   EXPECT_EQ(read_file(utf8_path(dir.utf8(name))), "{}\n");
 }
 
+// Windows needs the \\?\ form for names of MAX_PATH (260) units or more;
+// without it such a file could be created up front and then fail mid-sweep.
+TEST(FileReplace, NameLongerThanMaxPathIsWritten) {
+  ScratchDir dir;
+  std::string relative;
+  for (int level = 0; level < 4; ++level) {
+    relative += std::string(60, static_cast<char>('a' + level)) + "/";
+    std::filesystem::create_directory(utf8_path(dir.utf8(relative)));
+  }
+  const std::string target = dir.utf8(relative + "results.json");
+  ASSERT_GT(target.size(), 260u);
+  EXPECT_EQ(replace_file_atomically(target, "first\n"), std::nullopt);
+  EXPECT_EQ(replace_file_atomically(target, "second\n"), std::nullopt);
+  EXPECT_EQ(read_file(utf8_path(target)), "second\n");
+}
+
 TEST(FileReplace, FailureLeavesEverythingAsItWas) {
   ScratchDir dir;
   write_file(dir.path() / "keep.json", "old complete file\n");

@@ -103,6 +103,29 @@ TEST(LinuxFileReplace, FileGetsTheUsualModeLessTheUmask) {
   EXPECT_EQ(second.st_mode & 07777, 0644u);
 }
 
+// A link given as the results file is written through: the file it names gets
+// the contents and the link stays, relative links and chains included.
+TEST(LinuxFileReplace, SymbolicLinkIsWrittenThrough) {
+  ScratchDir dir;
+  ASSERT_EQ(mkdir(dir.utf8("real").c_str(), 0755), 0);
+  write_file(dir.path() / "real" / "r.json", "old\n");
+  ASSERT_EQ(symlink("real/r.json", dir.utf8("link.json").c_str()), 0);
+  ASSERT_EQ(symlink("link.json", dir.utf8("chain.json").c_str()), 0);
+  ASSERT_EQ(symlink("real/new.json", dir.utf8("dangling.json").c_str()), 0);
+  ASSERT_EQ(symlink("loop.json", dir.utf8("loop.json").c_str()), 0);
+  EXPECT_EQ(replace_file_atomically(dir.utf8("chain.json"), "new\n"), std::nullopt);
+  EXPECT_EQ(read_file(dir.path() / "real" / "r.json"), "new\n");
+  EXPECT_EQ(replace_file_atomically(dir.utf8("dangling.json"), "made\n"), std::nullopt);
+  EXPECT_EQ(read_file(dir.path() / "real" / "new.json"), "made\n");
+  for (const char* link : {"link.json", "chain.json", "dangling.json"}) {
+    struct stat st {};
+    ASSERT_EQ(lstat(dir.utf8(link).c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << link;
+  }
+  EXPECT_EQ(replace_file_atomically(dir.utf8("loop.json"), "x"),
+            std::optional<std::string>(strerror(ELOOP)));
+}
+
 bool is_dev_null(int fd) {
   struct stat there {
   }, null{};
