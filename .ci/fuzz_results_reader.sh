@@ -52,6 +52,15 @@ sed 's/"points": \["1", "2"\]/"points": ["2", "2"]/; s/"point": "1"/"point": "2"
   printf '[%.0s' $(seq 80); printf ']%.0s' $(seq 80); printf '}\n'; } >"$seeds/deep.json"
 
 cd "$work"
-"$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -max_len=65536 \
+# libFuzzer reports every new coverage point; its log stays in the work
+# folder and only its end is shown, unless it failed.
+log="$work/fuzz.log"
+if ! "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -max_len=65536 \
   -dict="$root/fuzz/results_reader.dict" -artifact_prefix="$work/artifacts/" -print_final_stats=1 \
-  "$work/corpus" "$seeds"
+  "$work/corpus" "$seeds" >"$log" 2>&1; then
+  tail -n 60 "$log"
+  echo "results reader fuzzing: FAILED (log: $log, inputs in $work/artifacts/)"
+  exit 1
+fi
+grep -E '^(Done|stat::(number_of_executed_units|peak_rss_mb))' "$log" || true
+echo "results reader fuzzing: passed"
