@@ -7,8 +7,10 @@ include(GNUInstallDirs)
 install(TARGETS brisk RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 install(FILES "${PROJECT_SOURCE_DIR}/README.md" "${PROJECT_SOURCE_DIR}/LICENSE"
         DESTINATION "${CMAKE_INSTALL_DOCDIR}")
-# The schema of --export-json's documents, for whoever reads them.
+# The schemas of --export-json's documents and of brisk compare's, for
+# whoever reads them.
 install(FILES "${PROJECT_SOURCE_DIR}/schema/brisk-results.schema.json"
+              "${PROJECT_SOURCE_DIR}/schema/brisk-comparison.schema.json"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/brisk")
 
 # The manual page is the program's own help, turned into a page by help2man
