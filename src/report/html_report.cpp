@@ -34,9 +34,9 @@ void append_script_safe(std::string& page, std::string_view json) {
   page.append(json, from);
 }
 
-std::string render_html_report(std::string_view json_document) {
-  const std::span<const std::string_view> before = report_page_before_data();
-  const std::span<const std::string_view> after = report_page_after_data();
+std::string render_page_with_data(std::span<const std::string_view> before,
+                                  std::string_view json_document,
+                                  std::span<const std::string_view> after) {
   std::string page;
   // Room for a few escapes beyond the document itself.
   page.reserve(total_size(before) + json_document.size() + json_document.size() / 8 +
@@ -45,6 +45,10 @@ std::string render_html_report(std::string_view json_document) {
   append_script_safe(page, json_document);
   for (const std::string_view piece : after) page.append(piece);
   return page;
+}
+
+std::string render_html_report(std::string_view json_document) {
+  return render_page_with_data(report_page_before_data(), json_document, report_page_after_data());
 }
 
 }  // namespace brisk

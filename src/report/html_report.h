@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,12 @@ namespace brisk {
 // "\u003c!--" (both still the same JSON: "<" only occurs inside strings), so
 // no text in it can end or disturb the script element that holds it.
 std::string render_html_report(std::string_view json_document);
+
+// A page made of its fixed text before and after the data block, with
+// `json_document` between them, escaped as above.
+std::string render_page_with_data(std::span<const std::string_view> before,
+                                  std::string_view json_document,
+                                  std::span<const std::string_view> after);
 
 // Appends `json` to `page` with the two rewrites above: safe inside a
 // <script type="application/json"> element, and still the same JSON.

@@ -22,32 +22,14 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "results"))
+from check_exports import Checks, expect  # noqa: E402
+
 SHORT = ["-d", "1", "-s", "64"]
 PREVIOUS = re.compile(r"history: previous (\d{4}-\d\d-\d\d \d\d:\d\d) UTC \(id (\w+)\): "
                       r"([\d.]+) MGups, now ([\d.]+): ([+-][\d.]+)%, "
                       r"(faster|slower|no change|unclear|no valid run)")
 NOTHING = "history: nothing comparable saved yet for this machine and these settings"
-
-
-class Checks:
-    def __init__(self):
-        self.passed = 0
-        self.failed = 0
-
-    def run(self, name, function):
-        try:
-            function()
-        except Exception as error:  # a failed check names itself and goes on
-            self.failed += 1
-            print(f"FAILED {name}: {type(error).__name__}: {error}", flush=True)
-        else:
-            self.passed += 1
-            print(f"ok {name}", flush=True)
-
-
-def expect(condition, message):
-    if not condition:
-        raise AssertionError(message)
 
 
 class Brisk:
