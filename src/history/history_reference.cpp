@@ -77,6 +77,10 @@ std::optional<std::string> by_name(const std::string& text, const ResultsDocumen
   if (text == "best") {
     std::optional<double> best;
     for (const HistoryEntry* entry : this_machine(store, current_machine_key())) {
+      // The other side is never its own best: a run compared with "best"
+      // is already saved, and "brisk compare best last" means another one.
+      // Documents of this machine that started in the same second are one.
+      if (other_side && entry->start_time == other_side->start_time) continue;
       const std::optional<double> average = best_matching_average(*entry, other_side);
       if (average && (!best || *average > *best)) {
         best = average;

@@ -53,6 +53,13 @@ TEST_F(HistoryReferenceTest, BestFollowsTheOtherSidesSettings) {
   EXPECT_EQ(resolve("best", &four), "2026-12-01T00:00:00Z");
 }
 
+// A run compared with "best" is already saved: it must not be its own best.
+TEST_F(HistoryReferenceTest, BestIsNeverTheOtherSideItself) {
+  ComparedFile best_of_all;
+  ASSERT_EQ(resolve_results_argument("best", nullptr, best_of_all), std::nullopt);
+  EXPECT_NE(resolve("best", &best_of_all.document), best_of_all.document.start_time);
+}
+
 TEST_F(HistoryReferenceTest, FailuresAreOneLine) {
   const std::string ambiguous = resolve("aaaa");
   EXPECT_NE(ambiguous.find("ambiguous"), std::string::npos) << ambiguous;
