@@ -42,16 +42,26 @@ std::string file_name(const Comparison& c, std::size_t file) {
 }
 
 void append_matched(std::string& out, const Comparison& c, const PointComparison& r) {
-  append_row(
-      out,
-      {csv_field(file_name(c, r.file)), csv_field(r.variable), csv_field(r.label),
-       std::to_string(r.occurrence),
-       number(r.base.average), std::to_string(r.base.scores.size()), number(r.other.average),
-       std::to_string(r.other.scores.size()), number(r.delta_percent), number(r.ci_low_percent),
-       number(r.ci_high_percent), number(r.p_value), csv_field(verdict_name(r.verdict)),
-       boolean(r.needs_more_runs), boolean(r.like_for_like),
-       csv_field(joined(r.differing_settings)), number(r.base.spread_percent),
-       number(r.other.spread_percent), boolean(r.base.noisy), boolean(r.other.noisy)});
+  append_row(out, {csv_foreign_text(file_name(c, r.file)),
+                   csv_field(r.variable),
+                   csv_foreign_text(r.label),
+                   std::to_string(r.occurrence),
+                   number(r.base.average),
+                   std::to_string(r.base.scores.size()),
+                   number(r.other.average),
+                   std::to_string(r.other.scores.size()),
+                   number(r.delta_percent),
+                   number(r.ci_low_percent),
+                   number(r.ci_high_percent),
+                   number(r.p_value),
+                   csv_field(verdict_name(r.verdict)),
+                   boolean(r.needs_more_runs),
+                   boolean(r.like_for_like),
+                   csv_field(joined(r.differing_settings)),
+                   number(r.base.spread_percent),
+                   number(r.other.spread_percent),
+                   boolean(r.base.noisy),
+                   boolean(r.other.noisy)});
 }
 
 bool has(const std::vector<std::size_t>& list, std::size_t file) {
@@ -62,9 +72,9 @@ void append_unmatched(std::string& out, const Comparison& c, const UnmatchedPoin
   const bool in_base = has(u.present_in, 0);
   for (std::size_t file = 1; file < c.files.size(); ++file) {
     if (has(u.present_in, file) == in_base) continue;
-    append_row(out, {csv_field(file_name(c, file)),
+    append_row(out, {csv_foreign_text(file_name(c, file)),
                      csv_field(u.variable),
-                     csv_field(u.label),
+                     csv_foreign_text(u.label),
                      std::to_string(u.occurrence),
                      "",
                      "",

@@ -60,8 +60,8 @@ std::vector<std::string> listing_lines(const HistoryStore& store,
                               store.folder(), selected.size()));
   for (const HistoryEntry* entry : selected) {
     lines.push_back(fmt::format("{}  {}  {}  {}  {}{}", entry->id, display_time(entry->start_time),
-                                trimmed(entry->cpu_brand), config_text(entry->settings), score_text(*entry),
-                                entry->finished ? "" : "  (unfinished)"));
+                                trimmed(entry->cpu_brand), config_text(entry->settings),
+                                score_text(*entry), entry->finished ? "" : "  (unfinished)"));
   }
   for (const HistoryEntry& entry : store.entries()) {
     if (entry.skipped) {
@@ -78,13 +78,14 @@ std::string render_history_csv(const std::vector<const HistoryEntry*>& selected)
   for (const HistoryEntry* entry : selected) {
     for (const PointSummary& point : entry->points) {
       const RunSettings& s = point.settings;
-      text += fmt::format(
-          "{},{},{},{},{},{},{},{},{},{},{},{},{},{},{},{},{}\r\n", csv_field(entry->id),
-          csv_field(entry->file_name), csv_field(entry->start_time), entry->finished,
-          csv_field(entry->cpu_brand), csv_field(entry->machine_key),
-          csv_field(entry->sweep_variable), csv_field(point.label), s.threads, s.size, s.duration,
-          csv_field(s.isa), csv_field(s.workload), csv_field(s.threading), s.large_pages,
-          point.scores.size(), point.average ? fmt::format("{:.2f}", *point.average) : "");
+      text += fmt::format("{},{},{},{},{},{},{},{},{},{},{},{},{},{},{},{},{}\r\n",
+                          csv_field(entry->id), csv_field(entry->file_name),
+                          csv_field(entry->start_time), entry->finished,
+                          csv_foreign_text(entry->cpu_brand), csv_field(entry->machine_key),
+                          csv_field(entry->sweep_variable), csv_foreign_text(point.label),
+                          s.threads, s.size, s.duration, csv_field(s.isa), csv_field(s.workload),
+                          csv_field(s.threading), s.large_pages, point.scores.size(),
+                          point.average ? fmt::format("{:.2f}", *point.average) : "");
     }
   }
   return text;

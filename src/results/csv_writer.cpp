@@ -32,6 +32,13 @@ std::string csv_field(std::string_view text) {
   return quoted;
 }
 
+std::string csv_foreign_text(std::string_view text) {
+  if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) {
+    return csv_field("'" + std::string(text));
+  }
+  return csv_field(text);
+}
+
 std::string render_csv(const ResultsRecord& record) {
   std::string out = std::string(kHeader) + "\r\n";
   for (const RunRecord& run : record.runs) {

@@ -51,6 +51,21 @@ TEST(CsvWriter, QuotesFieldsByTheRfc4180Rule) {
   for (const auto& [text, expected] : cases) EXPECT_EQ(csv_field(text), expected) << text;
 }
 
+// Text from other people's files must not turn into a spreadsheet formula.
+TEST(CsvWriter, ForeignTextNeverStartsAFormula) {
+  const std::map<std::string, std::string> cases = {
+      {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+      {"+1", "'+1"},
+      {"-2", "'-2"},
+      {"@SUM(A1)", "'@SUM(A1)"},
+      {"\tx", "'\tx"},
+      {"AMD Ryzen 7 5800X", "AMD Ryzen 7 5800X"},
+      {"a=b", "a=b"},
+      {"", ""},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(csv_foreign_text(text), expected) << text;
+}
+
 TEST(CsvWriter, OneRowPerRunWithTheInvalidReason) {
   const std::string csv = render_csv(sweep_record());
   EXPECT_EQ(csv,
