@@ -26,6 +26,8 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# brisk saves every run in the user's history: these runs keep theirs here.
+export BRISK_RESULTS_DIR="$work/history" BRISK_CACHE_DIR="$work/cache"
 failures=0
 
 # emulate <name> <program> <args>...: runs the program on the emulated

@@ -19,6 +19,8 @@ wine=${3:?usage: check_packages.sh <linux-package-dir> <windows-package-dir> <wi
 version=$(sed -n 's/^project(brisk VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# brisk saves every run in the user's history: these runs keep theirs here.
+export BRISK_RESULTS_DIR="$work/history" BRISK_CACHE_DIR="$work/cache"
 failures=0
 
 fail() {

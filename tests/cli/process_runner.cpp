@@ -42,21 +42,39 @@ void drain(int& fd, std::string& sink) {
   }
 }
 
+// Every benchmark run saves its results in the user's history. brisk started
+// by these tests, through a pipe or on a terminal, inherits this process's
+// environment: pointing it at a folder of the test run's own keeps the user's
+// history and cache untouched, unless the caller named a folder already.
+class OwnHistoryFolders {
+ public:
+  OwnHistoryFolders() {
+    if (std::getenv("BRISK_RESULTS_DIR") != nullptr) return;
+    folder_ =
+        std::filesystem::temp_directory_path() / ("brisk-cli-tests-" + std::to_string(getpid()));
+    const std::string base = folder_.string();
+    setenv("BRISK_RESULTS_DIR", (base + "/results").c_str(), 1);
+    setenv("BRISK_CACHE_DIR", (base + "/cache").c_str(), 1);
+    setenv("XDG_DATA_HOME", (base + "/data").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (base + "/cache").c_str(), 1);
+  }
+  ~OwnHistoryFolders() {
+    std::error_code ignored;
+    if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
+  }
+
+ private:
+  std::filesystem::path folder_;
+};
+
+const OwnHistoryFolders own_history_folders;
+
 std::vector<std::string> child_environment() {
   std::vector<std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
     if (std::strncmp(*e, "WINEDEBUG=", 10) != 0) env.emplace_back(*e);
   }
   env.emplace_back("WINEDEBUG=-all");
-  // Every run saves its results: into a folder of the test's own, never the
-  // user's history, unless the caller chose one.
-  if (std::getenv("BRISK_RESULTS_DIR") == nullptr) {
-    const std::string base =
-        (std::filesystem::temp_directory_path() / ("brisk-cli-tests-" + std::to_string(getpid())))
-            .string();
-    env.emplace_back("BRISK_RESULTS_DIR=" + base + "/results");
-    env.emplace_back("BRISK_CACHE_DIR=" + base + "/cache");
-  }
   return env;
 }
 

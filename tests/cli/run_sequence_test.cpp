@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -92,14 +94,28 @@ TEST(RunSweep, IsaSweepRunsAndTabulatesFourPoints) {
   EXPECT_TRUE(lines.at_end());
 }
 
+std::size_t json_files_in(const std::string& folder) {
+  std::error_code error;
+  std::size_t count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    if (entry.path().extension() == ".json") ++count;
+  }
+  return count;
+}
+
 // At a terminal the run prints exactly what it prints into a pipe: the
 // progress line is rewritten in place (a carriage return before each update,
 // no line feed until the loop ends), nothing else is written around it, and
 // the prompt waits for Enter.
 TEST(RunOnTerminal, ProgressRewritesInPlaceAndThePromptWaitsForEnter) {
   if (brisk_under_wine()) GTEST_SKIP() << "Wine brings its own console to a terminal";
+  const char* const history = std::getenv("BRISK_RESULTS_DIR");
+  ASSERT_NE(history, nullptr) << "the tests name a history folder of their own";
+  const std::size_t saved_before = json_files_in(history);
   const TerminalResult t = run_brisk_on_terminal(short_run({"-n", "1"}), "press enter to exit\n",
                                                  std::chrono::seconds(120));
+  // Saved where the tests said, not in the user's own history.
+  EXPECT_GT(json_files_in(history), saved_before);
   ASSERT_TRUE(t.failure.empty()) << t.failure;
   EXPECT_TRUE(t.waited_at_prompt) << "brisk did not wait for Enter";
   ProcessResult r;  // one terminal for both streams: a valid run writes no error
