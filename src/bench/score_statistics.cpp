@@ -7,11 +7,14 @@
 namespace brisk {
 
 void ScoreStatistics::add(const RunOutcome& outcome) {
-  if (!outcome.valid) return;
+  if (outcome.valid) add(outcome.score);
+}
+
+void ScoreStatistics::add(double score) {
   ++count_;
-  sum_ += outcome.score;
-  max_ = std::max(max_, outcome.score);
-  min_ = std::min(min_, outcome.score);
+  sum_ += score;
+  max_ = std::max(max_, score);
+  min_ = std::min(min_, score);
 }
 
 std::optional<double> ScoreStatistics::average() const {

@@ -11,10 +11,20 @@
 
 namespace brisk {
 
+// Above this spread a point's scores say more about what else the machine was
+// doing, or its throttling, than about the machine: the harness warns and
+// brisk compare calls such a side noisy.
+inline constexpr double kNoisySpreadPercent = 5.0;
+// What the warning about such a point says after its place and spread.
+inline constexpr const char* kNoisyExplanation =
+    "the machine was busy or throttling; its scores are not comparable as they stand";
+
 class ScoreStatistics {
  public:
   // Counts a valid run's score; an invalid run changes nothing.
   void add(const RunOutcome& outcome);
+  // Counts one valid score.
+  void add(double score);
 
   // Mean of the valid scores; none when their sum is not positive.
   std::optional<double> average() const;

@@ -168,10 +168,9 @@ void print_side_notes(const Comparison& c, std::ostream& out) {
     for (const auto& [side, index] : sides) {
       const bool first = index != 0 || base_told_noisy.insert(key).second;
       if (side->noisy && first) {
-        out << fmt::format(
-                   "noisy: {} at {}: spread {:.2f}% (over {:.0f}%): the machine was busy or "
-                   "throttling; its scores are not comparable as they stand",
-                   c.files[index].name, at, side->spread_percent.value_or(0.0), kNoisySpreadPercent)
+        out << fmt::format("noisy: {} at {}: spread {:.2f}% (over {:.0f}%): {}",
+                           c.files[index].name, at, side->spread_percent.value_or(0.0),
+                           kNoisySpreadPercent, kNoisyExplanation)
             << std::endl;
       }
       const bool first_empty = index != 0 || base_told_empty.insert(key).second;

@@ -26,33 +26,6 @@ std::vector<PointKey> point_keys(const ResultsDocument& document) {
   return keys;
 }
 
-// Every point's side of one document, filled in one pass over its runs. A
-// run marked valid without a finite positive score counts as a run, not as a
-// score: it could only poison the average.
-std::vector<PointSide> point_sides(const ResultsDocument& document) {
-  const std::size_t count = document.sweep.points.size();
-  std::vector<PointSide> sides(count);
-  std::vector<ScoreStatistics> stats(count);
-  for (const DocumentRun& run : document.runs) {
-    if (run.point_index >= count) continue;
-    PointSide& side = sides[run.point_index];
-    if (side.runs++ == 0) side.settings = run.settings;
-    if (!run.valid || !std::isfinite(run.score) || run.score <= 0.0) continue;
-    side.scores.push_back(run.score);
-    RunOutcome outcome;
-    outcome.valid = true;
-    outcome.score = run.score;
-    stats[run.point_index].add(outcome);
-  }
-  for (std::size_t i = 0; i < count; ++i) {
-    sides[i].average = stats[i].average();
-    if (sides[i].scores.empty()) continue;
-    sides[i].spread_percent = stats[i].spread_percent();
-    sides[i].noisy = sides[i].spread_percent.value_or(0.0) > kNoisySpreadPercent;
-  }
-  return sides;
-}
-
 bool same_scores(const PointSide& a, const PointSide& b) {
   if (a.scores.size() != b.scores.size()) return false;
   std::vector<double> x = a.scores;
@@ -146,6 +119,30 @@ bool same_facts(
 }
 
 }  // namespace
+
+// Filled in one pass over the runs. A
+// run marked valid without a finite positive score counts as a run, not as a
+// score: it could only poison the average.
+std::vector<PointSide> point_sides(const ResultsDocument& document) {
+  const std::size_t count = document.sweep.points.size();
+  std::vector<PointSide> sides(count);
+  std::vector<ScoreStatistics> stats(count);
+  for (const DocumentRun& run : document.runs) {
+    if (run.point_index >= count) continue;
+    PointSide& side = sides[run.point_index];
+    if (side.runs++ == 0) side.settings = run.settings;
+    if (!run.valid || !std::isfinite(run.score) || run.score <= 0.0) continue;
+    side.scores.push_back(run.score);
+    stats[run.point_index].add(run.score);
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    sides[i].average = stats[i].average();
+    if (sides[i].scores.empty()) continue;
+    sides[i].spread_percent = stats[i].spread_percent();
+    sides[i].noisy = sides[i].spread_percent.value_or(0.0) > kNoisySpreadPercent;
+  }
+  return sides;
+}
 
 std::string_view verdict_name(Verdict verdict) {
   switch (verdict) {

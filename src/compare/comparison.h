@@ -9,14 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/score_statistics.h"
 #include "compare/results_document.h"
 
 namespace brisk {
 
 inline constexpr double kDefaultThresholdPercent = 2.0;
-// A point whose scores spread more than this is noisy: the machine was busy or
-// throttling while it ran.
-inline constexpr double kNoisySpreadPercent = 5.0;
 inline constexpr double kSignificanceLevel = 0.05;
 
 enum class Verdict { faster, slower, no_change, unclear, no_valid_run };
@@ -90,6 +88,10 @@ struct Comparison {
   std::vector<PointComparison> rows;  // file by file, then in the base's sweep order
   std::vector<UnmatchedPoint> unmatched;
 };
+
+// Every sweep point's side of one document, in sweep order: its valid
+// scores, run count, average, spread and first run's settings.
+std::vector<PointSide> point_sides(const ResultsDocument& document);
 
 // Compares files[1..] with files[0]; with fewer than two files there is
 // nothing to compare and only `files` is filled. Points are matched by sweep

@@ -1,9 +1,10 @@
 #include "compare/comparison_json.h"
 
 #include <cmath>
+#include <map>
 #include <nlohmann/json.hpp>
 
-#include "bench/score_statistics.h"
+#include "results/json_writer.h"
 
 namespace brisk {
 namespace {
@@ -21,78 +22,38 @@ Json numbers(const std::vector<double>& values) {
   return out;
 }
 
-template <typename T>
-Json or_null(const std::optional<T>& value) {
-  return value ? Json(*value) : Json(nullptr);
-}
-
-// The machine's facts that stay the same between runs: no available memory.
-Json machine_json(const MachineContext& m) {
-  const CpuContext& cpu = m.cpu;
-  return Json{{"cpu",
-               {{"brand", cpu.brand},
-                {"vendor", cpu.vendor},
-                {"family", cpu.family},
-                {"model", cpu.model},
-                {"stepping", cpu.stepping},
-                {"features", cpu.features},
-                {"hypervisor", cpu.hypervisor}}},
-              {"topology",
-               {{"packages", m.topology.packages},
-                {"numa_nodes", m.topology.numa_nodes},
-                {"cores", m.topology.cores},
-                {"logical_processors", m.topology.logical_processors}}},
-              {"memory", {{"total_bytes", m.total_memory}}},
-              {"os",
-               {{"family", m.os.family},
-                {"name", m.os.name},
-                {"version", m.os.version},
-                {"build", or_null(m.os.build)},
-                {"kernel", or_null(m.os.kernel)},
-                {"wine", or_null(m.os.wine)}}}};
-}
-
-Json settings_json(const BenchConfig& c) {
-  return Json{{"numthreads", c.numthreads},
-              {"duration", c.duration},
-              {"size", c.size},
-              {"threading", c.threading},
-              {"workload", c.workload},
-              {"isa", c.isa},
-              {"strict_isa_check", c.strict_isa_check},
-              {"large_pages", c.large_pages}};
-}
-
 // Every point of one file with its own runs, matched or not, so a chart can
 // draw each file's whole line.
 Json points_json(const ResultsDocument& d) {
-  const std::size_t count = d.sweep.points.size();
-  std::vector<ScoreStatistics> statistics(count);
-  std::vector<std::vector<double>> scores(count);
-  std::vector<std::uint32_t> runs(count, 0);
-  for (const DocumentRun& run : d.runs) {
-    if (run.point_index >= count) continue;
-    ++runs[run.point_index];
-    RunOutcome outcome;
-    outcome.valid = run.valid && std::isfinite(run.score) && run.score > 0.0;
-    outcome.score = run.score;
-    statistics[run.point_index].add(outcome);
-    if (outcome.valid) scores[run.point_index].push_back(run.score);
-  }
+  const std::vector<PointSide> sides = point_sides(d);
+  std::map<std::string, std::uint32_t> seen;
   Json out = Json::array();
-  for (std::size_t i = 0; i < count; ++i) {
-    std::uint32_t occurrence = 0;
-    for (std::size_t j = 0; j < i; ++j) occurrence += d.sweep.points[j] == d.sweep.points[i];
-    const std::optional<double> spread = statistics[i].spread_percent();
+  for (std::size_t i = 0; i < sides.size(); ++i) {
+    const PointSide& side = sides[i];
     out.push_back(Json{{"label", d.sweep.points[i]},
-                       {"occurrence", occurrence},
-                       {"scores", numbers(scores[i])},
-                       {"runs", runs[i]},
-                       {"average", number(statistics[i].average())},
-                       {"spread_percent", number(spread)},
-                       {"noisy", spread.has_value() && *spread > kNoisySpreadPercent}});
+                       {"occurrence", seen[d.sweep.points[i]]++},
+                       {"scores", numbers(side.scores)},
+                       {"runs", side.runs},
+                       {"average", number(side.average)},
+                       {"spread_percent", number(side.spread_percent)},
+                       {"noisy", side.noisy}});
   }
   return out;
+}
+
+// The machine's facts that stay the same between runs, and the settings as
+// the command line gave them: the results document's members without the
+// available memory and the timer-check bypass.
+Json stable_machine_json(const MachineContext& m) {
+  Json machine = machine_json(m);
+  machine["memory"].erase("available_bytes");
+  return machine;
+}
+
+Json stable_settings_json(const BenchConfig& c) {
+  Json settings = settings_json(c);
+  settings.erase("bypass_timer_check");
+  return settings;
 }
 
 Json file_json(const ComparedFile& f) {
@@ -103,8 +64,8 @@ Json file_json(const ComparedFile& f) {
       {"start_time", d.start_time},
       {"brisk",
        {{"version", d.build.version}, {"compiler", d.build.compiler}, {"target", d.build.target}}},
-      {"machine", machine_json(d.machine)},
-      {"settings", settings_json(d.settings)},
+      {"machine", stable_machine_json(d.machine)},
+      {"settings", stable_settings_json(d.settings)},
       {"sweep",
        {{"variable", d.sweep.variable},
         {"option", d.sweep.option},

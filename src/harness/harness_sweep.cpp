@@ -64,14 +64,12 @@ void warn_noisy_points(const harness_settings& settings, std::ostream& err) {
     ScoreStatistics statistics;
     for (const RunOutcome& outcome : point.results) statistics.add(outcome);
     const std::optional<double> spread = statistics.spread_percent();
-    if (!spread || *spread <= kNoisySpreadLimitPercent) continue;
+    if (!spread || *spread <= kNoisySpreadPercent) continue;
     // Without a sweep the one point needs no name.
     const std::string where =
         settings.var == "none" ? std::string() : fmt::format("{} {}: ", settings.var, point.label);
-    err << fmt::format(
-               "warning: {}spread {} (over {:g}%): the machine was busy or throttling; its scores "
-               "are not comparable as they stand",
-               where, statistics.spread_cell(), kNoisySpreadLimitPercent)
+    err << fmt::format("warning: {}spread {} (over {:g}%): {}", where, statistics.spread_cell(),
+                       kNoisySpreadPercent, kNoisyExplanation)
         << std::endl;
   }
 }

@@ -24,13 +24,8 @@ void perform_sweep(harness_settings& settings);
 // column per sub-run, none when there are no points.
 void print_results_table(const harness_settings& settings, std::ostream& out);
 
-// Above this spread a point's scores say more about what else the machine was
-// doing (or its throttling) than about the machine; brisk compare calls such a
-// side noisy.
-inline constexpr double kNoisySpreadLimitPercent = 5.0;
-
 // One warning line on `err` per point whose scores spread more than
-// kNoisySpreadLimitPercent.
+// kNoisySpreadPercent.
 void warn_noisy_points(const harness_settings& settings, std::ostream& err);
 
 }  // namespace brisk

@@ -15,45 +15,6 @@ Json or_null(const std::optional<T>& value) {
   return value ? Json(*value) : Json(nullptr);
 }
 
-Json machine_json(const MachineContext& m) {
-  const CpuContext& cpu = m.cpu;
-  return Json{
-      {"cpu",
-       {{"brand", cpu.brand},
-        {"vendor", cpu.vendor},
-        {"family", cpu.family},
-        {"model", cpu.model},
-        {"stepping", cpu.stepping},
-        {"features", cpu.features},
-        {"hypervisor", cpu.hypervisor}}},
-      {"topology",
-       {{"packages", m.topology.packages},
-        {"numa_nodes", m.topology.numa_nodes},
-        {"cores", m.topology.cores},
-        {"logical_processors", m.topology.logical_processors}}},
-      {"memory", {{"total_bytes", m.total_memory}, {"available_bytes", m.available_memory}}},
-      {"os",
-       {{"family", m.os.family},
-        {"name", m.os.name},
-        {"version", m.os.version},
-        {"build", or_null(m.os.build)},
-        {"kernel", or_null(m.os.kernel)},
-        {"wine", or_null(m.os.wine)}}},
-  };
-}
-
-Json settings_json(const BenchConfig& c) {
-  return Json{{"numthreads", c.numthreads},
-              {"duration", c.duration},
-              {"size", c.size},
-              {"threading", c.threading},
-              {"workload", c.workload},
-              {"isa", c.isa},
-              {"strict_isa_check", c.strict_isa_check},
-              {"large_pages", c.large_pages},
-              {"bypass_timer_check", c.bypass_timer_check}};
-}
-
 Json thread_json(const ThreadOutcome& t) {
   Json processor = nullptr;
   if (t.processor) processor = Json{{"group", t.processor->group}, {"number", t.processor->number}};
@@ -109,6 +70,45 @@ Json summary_json(const SummaryRow& row) {
 }
 
 }  // namespace
+
+Json machine_json(const MachineContext& m) {
+  const CpuContext& cpu = m.cpu;
+  return Json{
+      {"cpu",
+       {{"brand", cpu.brand},
+        {"vendor", cpu.vendor},
+        {"family", cpu.family},
+        {"model", cpu.model},
+        {"stepping", cpu.stepping},
+        {"features", cpu.features},
+        {"hypervisor", cpu.hypervisor}}},
+      {"topology",
+       {{"packages", m.topology.packages},
+        {"numa_nodes", m.topology.numa_nodes},
+        {"cores", m.topology.cores},
+        {"logical_processors", m.topology.logical_processors}}},
+      {"memory", {{"total_bytes", m.total_memory}, {"available_bytes", m.available_memory}}},
+      {"os",
+       {{"family", m.os.family},
+        {"name", m.os.name},
+        {"version", m.os.version},
+        {"build", or_null(m.os.build)},
+        {"kernel", or_null(m.os.kernel)},
+        {"wine", or_null(m.os.wine)}}},
+  };
+}
+
+Json settings_json(const BenchConfig& c) {
+  return Json{{"numthreads", c.numthreads},
+              {"duration", c.duration},
+              {"size", c.size},
+              {"threading", c.threading},
+              {"workload", c.workload},
+              {"isa", c.isa},
+              {"strict_isa_check", c.strict_isa_check},
+              {"large_pages", c.large_pages},
+              {"bypass_timer_check", c.bypass_timer_check}};
+}
 
 std::string render_json(const ResultsRecord& record) {
   Json runs = Json::array();
