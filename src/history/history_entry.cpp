@@ -2,37 +2,20 @@
 
 #include <fmt/format.h>
 
+#include "compare/comparison.h"
 #include "compare/stable_context.h"
 
 namespace brisk {
 
 std::vector<PointSummary> summarize_points(const ResultsDocument& document) {
-  std::vector<PointSummary> points(document.sweep.points.size());
-  std::vector<bool> seen(points.size(), false);
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    points[i].index = i;
-    points[i].label = document.sweep.points[i];
+  const std::vector<PointSide> sides = point_sides(document);
+  std::vector<PointSummary> points;
+  for (std::size_t i = 0; i < sides.size(); ++i) {
+    // Points never run yet say nothing about any score.
+    if (sides[i].runs == 0) continue;
+    points.push_back(
+        {i, document.sweep.points[i], sides[i].settings, sides[i].scores, sides[i].average});
   }
-  for (const DocumentRun& run : document.runs) {
-    if (run.point_index >= points.size()) continue;
-    PointSummary& point = points[run.point_index];
-    if (!seen[run.point_index]) {
-      point.settings = run.settings;
-      seen[run.point_index] = true;
-    }
-    if (run.valid) point.scores.push_back(run.score);
-  }
-  for (PointSummary& point : points) {
-    double sum = 0.0;
-    for (double score : point.scores) sum += score;
-    if (!point.scores.empty() && sum > 0.0) {
-      point.average = sum / static_cast<double>(point.scores.size());
-    }
-  }
-  // Points never run yet say nothing about any score.
-  std::erase_if(points, [](const PointSummary& p) {
-    return p.settings.threads == 0 && p.scores.empty() && p.settings.isa.empty();
-  });
   return points;
 }
 
