@@ -144,6 +144,11 @@ std::vector<PointSide> point_sides(const ResultsDocument& document) {
   return sides;
 }
 
+PointComparison compare_points(const PointSide& base, const PointSide& other,
+                               double threshold_percent) {
+  return compare_point(1, PointKey{}, base, other, threshold_percent);
+}
+
 std::string_view verdict_name(Verdict verdict) {
   switch (verdict) {
     case Verdict::faster:

@@ -93,6 +93,11 @@ struct Comparison {
 // scores, run count, average, spread and first run's settings.
 std::vector<PointSide> point_sides(const ResultsDocument& document);
 
+// One point compared with another, wherever the two come from: the change,
+// its interval, p and the verdict exactly as compare_files gives them.
+PointComparison compare_points(const PointSide& base, const PointSide& other,
+                               double threshold_percent);
+
 // Compares files[1..] with files[0]; with fewer than two files there is
 // nothing to compare and only `files` is filled. Points are matched by sweep
 // variable, label and occurrence; the same scores on both sides (in any order)

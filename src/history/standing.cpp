@@ -2,11 +2,11 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <new>
 #include <optional>
 
 #include "compare/comparison.h"
-#include "compare/results_reader.h"
 #include "compare/stable_context.h"
 
 namespace brisk {
@@ -34,26 +34,18 @@ bool is_own(const HistoryStore& store, const HistoryEntry& entry, const std::str
   return !own_file.empty() && (entry.file_name == own_file || store.path_of(entry) == own_file);
 }
 
-// "no change", "faster", ... as brisk compare words the two points.
-std::string verdict_against(const HistoryStore& store, const Match& previous,
-                            const ResultsDocument& current, const PointSummary& now,
-                            std::optional<double>& delta) {
-  ResultsDocument old_document;
-  if (load_results_file(store.path_of(*previous.entry), old_document)) return "unclear";
-  const std::size_t old_index = previous.point->index;
-  if (old_index >= old_document.sweep.points.size()) return "unclear";
-  std::vector<ComparedFile> files(2);
-  files[0].document = single_point_document(old_document, old_index, now.label);
-  files[1].document = single_point_document(current, now.index, now.label);
-  const Comparison comparison = compare_files(std::move(files), kDefaultThresholdPercent);
-  if (comparison.rows.empty()) return "unclear";
-  delta = comparison.rows.front().delta_percent;
-  return std::string(verdict_name(comparison.rows.front().verdict));
+// A summarized point as the comparison sees one side.
+PointSide side_of(const PointSummary& point) {
+  PointSide side;
+  side.scores = point.scores;
+  side.runs = static_cast<std::uint32_t>(std::max<std::size_t>(point.scores.size(), 1));
+  side.average = point.average;
+  side.settings = point.settings;
+  return side;
 }
 
-std::vector<std::string> point_lines(const ResultsDocument& current, const PointSummary& now,
-                                     const HistoryStore& store, const std::string& own_file,
-                                     const std::string& key) {
+std::vector<std::string> point_lines(const PointSummary& now, const HistoryStore& store,
+                                     const std::string& own_file, const std::string& key) {
   Match previous;
   Match best;
   for (const HistoryEntry& entry : store.entries()) {
@@ -71,12 +63,14 @@ std::vector<std::string> point_lines(const ResultsDocument& current, const Point
                                 display_time(previous.entry->start_time), previous.entry->id,
                                 prev_average));
   } else {
-    std::optional<double> delta = (*now.average / prev_average - 1.0) * 100.0;
-    const std::string verdict = verdict_against(store, previous, current, now, delta);
+    // The index holds the previous point's scores: the verdict is the one
+    // brisk compare gives, without reading that document again.
+    const PointComparison row =
+        compare_points(side_of(*previous.point), side_of(now), kDefaultThresholdPercent);
     lines.push_back(
         fmt::format("history: previous {} (id {}): {:.2f} MGups, now {:.2f}: {:+.2f}%, {}",
                     display_time(previous.entry->start_time), previous.entry->id, prev_average,
-                    *now.average, delta.value_or(0.0), verdict));
+                    *now.average, row.delta_percent.value_or(0.0), verdict_name(row.verdict)));
   }
   if (best.entry != previous.entry) {
     const double best_average = *best.point->average;
@@ -92,20 +86,6 @@ std::vector<std::string> point_lines(const ResultsDocument& current, const Point
 
 }  // namespace
 
-ResultsDocument single_point_document(const ResultsDocument& document, std::size_t point_index,
-                                      const std::string& label) {
-  ResultsDocument single = document;
-  single.sweep.variable = "none";
-  single.sweep.points = {label};
-  single.runs.clear();
-  for (const DocumentRun& run : document.runs) {
-    if (run.point_index != point_index) continue;
-    single.runs.push_back(run);
-    single.runs.back().point_index = 0;
-  }
-  return single;
-}
-
 std::vector<std::string> standing_lines(const ResultsDocument& current, const HistoryStore& store,
                                         const std::string& own_file) {
   try {
@@ -115,7 +95,7 @@ std::vector<std::string> standing_lines(const ResultsDocument& current, const Hi
     std::vector<std::string> lines;
     bool any = false;
     for (const PointSummary& now : points) {
-      std::vector<std::string> mine = point_lines(current, now, store, own_file, key);
+      std::vector<std::string> mine = point_lines(now, store, own_file, key);
       if (mine.empty())
         mine.push_back(kNothingComparable);
       else

@@ -13,15 +13,9 @@ namespace brisk {
 // The lines to print after the harness table. Comparable means: the same
 // machine (machine_key) and the same run settings at the point
 // (same_run_settings). `own_file` (the invocation's own file, as a name or a
-// path) is left out. The verdict comes from compare_files at the default
+// path) is left out. The verdict comes from compare_points at the default
 // threshold, so it says what brisk compare would say.
 std::vector<std::string> standing_lines(const ResultsDocument& current, const HistoryStore& store,
                                         const std::string& own_file);
-
-// A copy of `document` holding only the runs of its point `point_index`,
-// as a one-point sweep labelled `label`: lets two different sweeps'
-// comparable points be compared as brisk compare compares points.
-ResultsDocument single_point_document(const ResultsDocument& document, std::size_t point_index,
-                                      const std::string& label);
 
 }  // namespace brisk
