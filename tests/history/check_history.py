@@ -247,20 +247,13 @@ def check_history_command(brisk):
 
 
 def check_trend_page(brisk):
-    from selenium import webdriver
-    from selenium.webdriver.chrome.service import Service
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "report"))
+    from check_report import start_browser
     page = brisk.path("h.html")
     html = open(page, encoding="utf-8").read()
     expect("<script src" not in html and "<link" not in html, "an external resource")
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
     profile = tempfile.mkdtemp(prefix="brisk-history-chromium-")
-    for flag in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
-                 "--proxy-server=127.0.0.1:9", "--no-first-run", f"--user-data-dir={profile}",
-                 "--window-size=1000,900"):
-        options.add_argument(flag)
-    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver = start_browser(profile)
     try:
         driver.get("file://" + page)
         time.sleep(1)

@@ -28,51 +28,19 @@ import time
 
 import jsonschema
 from PIL import Image
-from selenium import webdriver
 from selenium.common.exceptions import NoAlertPresentException
-from selenium.webdriver.chrome.service import Service
 
-DATA_OPEN = '<script type="application/json" id="brisk-data">'
+# The report's check knows how to start the browser and read a page.
+from check_report import Checks, embedded_document, page_width_fits, start_browser  # noqa: E402
+
 SCHEMA_PATH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "schema",
                            "brisk-comparison.schema.json")
-
-
-class Checks:
-    def __init__(self):
-        self.passed = 0
-        self.failed = 0
-
-    def check(self, ok, what, detail=""):
-        if ok:
-            self.passed += 1
-            print(f"ok: {what}")
-        else:
-            self.failed += 1
-            print(f"FAIL: {what}" + (f": {detail}" if detail else ""))
-        return ok
 
 
 def schema_errors(doc):
     with open(SCHEMA_PATH, encoding="utf-8") as f:
         validator = jsonschema.Draft202012Validator(json.load(f))
     return "; ".join(f"{list(e.absolute_path)}: {e.message}" for e in validator.iter_errors(doc))
-
-
-def embedded_document(html_text):
-    start = html_text.index(DATA_OPEN) + len(DATA_OPEN)
-    end = html_text.index("</script>", start)
-    return json.loads(html_text[start:end])
-
-
-def start_browser(profile):
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
-    for flag in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
-                 "--proxy-server=127.0.0.1:9", "--no-first-run", "--hide-scrollbars",
-                 f"--user-data-dir={profile}", "--window-size=1000,900"):
-        options.add_argument(flag)
-    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-    return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 
 
 PAGE_STATE = r"""
@@ -127,16 +95,6 @@ th.click();
 return [...document.querySelectorAll('#comparison-table tbody tr')]
            .map((r) => r.cells[arguments[1]].textContent);
 """
-
-
-def page_width_fits(driver, width):
-    driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
-                           {"width": width, "height": 800, "deviceScaleFactor": 1, "mobile": True})
-    time.sleep(0.3)
-    fits = driver.execute_script(
-        "return document.documentElement.scrollWidth <= document.documentElement.clientWidth")
-    driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
-    return fits
 
 
 def point_name(doc, row):
