@@ -15,8 +15,8 @@
 #include "compare/comparison_json.h"
 #include "compare/comparison_markdown.h"
 #include "history/history_reference.h"
-#include "platform/file_replace.h"
 #include "report/comparison_page.h"
+#include "results/export_files.h"
 
 namespace brisk {
 namespace {
@@ -122,16 +122,11 @@ std::string render(ExportFormat format, const Comparison& comparison) {
 bool write_exports(const ExportSettings& exports, const Comparison& comparison) {
   bool all_written = true;
   for (const ExportTarget& target : exports.targets()) {
-    std::optional<std::string> failure;
-    try {
-      failure = replace_file_atomically(target.path, render(target.format, comparison));
-    } catch (const std::bad_alloc&) {
-      failure = "out of memory";
-    }
+    const auto failure = write_whole_file("comparison", target.path,
+                                          [&] { return render(target.format, comparison); });
     if (!failure) continue;
     all_written = false;
-    std::cerr << fmt::format("cannot write comparison file \"{}\": {}", target.path, *failure)
-              << std::endl;
+    std::cerr << *failure << std::endl;
   }
   return all_written;
 }

@@ -2,14 +2,15 @@
 
 #include <fmt/format.h>
 
+#include <functional>
 #include <iostream>
 #include <new>
 
 #include "argparse/parser.h"
 #include "history/history_listing.h"
 #include "history/history_store.h"
-#include "platform/file_replace.h"
 #include "report/history_page.h"
+#include "results/export_files.h"
 
 namespace brisk {
 namespace {
@@ -22,6 +23,8 @@ struct HistoryRequest {
   std::uint32_t limit = 0;
   std::string csv;
   std::string html;
+  bool csv_given = false;
+  bool html_given = false;
   bool help = false;
 };
 
@@ -36,9 +39,11 @@ argparse::Parser history_parser(HistoryRequest& request) {
                .help_text("List at most this many results (0: all)"))
       .add(argparse::Option::value(request.csv, "file")
                .name("--export-csv")
+               .record_given(request.csv_given)
                .help_text("Write one CSV row per saved run and point to this file"))
       .add(argparse::Option::value(request.html, "file")
                .name("--export-html")
+               .record_given(request.html_given)
                .help_text("Write a page charting the scores over time to this file"));
   return parser;
 }
@@ -46,22 +51,25 @@ argparse::Parser history_parser(HistoryRequest& request) {
 // Each export is tried; each one that cannot be written gets its line.
 bool write_exports(const HistoryRequest& request,
                    const std::vector<const HistoryEntry*>& selected) {
+  const std::pair<const std::string*, std::function<std::string()>> exports[] = {
+      {&request.csv, [&] { return render_history_csv(selected); }},
+      {&request.html, [&] { return render_history_page(render_history_json(selected)); }}};
   bool all_written = true;
-  auto write = [&](const std::string& path, auto render) {
-    if (path.empty()) return;
-    std::optional<std::string> failure;
-    try {
-      failure = replace_file_atomically(path, render());
-    } catch (const std::bad_alloc&) {
-      failure = "out of memory";
-    }
-    if (!failure) return;
+  for (const auto& [path, render] : exports) {
+    if (path->empty()) continue;
+    const auto failure = write_whole_file("history", *path, render);
+    if (!failure) continue;
     all_written = false;
-    std::cerr << fmt::format("cannot write history file \"{}\": {}", path, *failure) << std::endl;
-  };
-  write(request.csv, [&] { return render_history_csv(selected); });
-  write(request.html, [&] { return render_history_page(render_history_json(selected)); });
+    std::cerr << *failure << std::endl;
+  }
   return all_written;
+}
+
+// An export option given with no file name would silently write nothing.
+std::optional<std::string> empty_file_name(const HistoryRequest& request) {
+  if (request.csv_given && request.csv.empty()) return "--export-csv: the file name is empty";
+  if (request.html_given && request.html.empty()) return "--export-html: the file name is empty";
+  return std::nullopt;
 }
 
 }  // namespace
@@ -70,8 +78,10 @@ int run_history_command(const std::vector<std::string>& args) {
   HistoryRequest request;
   const argparse::Parser parser = history_parser(request);
   const argparse::ParseResult parsed = parser.parse(args);
-  if (!parsed.ok()) {
-    std::cerr << *parsed.error << std::endl;
+  std::optional<std::string> refused = parsed.error;
+  if (!refused) refused = empty_file_name(request);
+  if (refused) {
+    std::cerr << *refused << std::endl;
     return kBadUsage;
   }
   if (request.help) {

@@ -27,6 +27,18 @@ std::string render_export(ExportFormat format, const ResultsRecord& record) {
   return {};
 }
 
+std::optional<std::string> write_whole_file(std::string_view kind, const std::string& path,
+                                            const std::function<std::string()>& render) {
+  std::optional<std::string> failure;
+  try {
+    failure = replace_file_atomically(path, render());
+  } catch (const std::bad_alloc&) {
+    failure = "out of memory";
+  }
+  if (!failure) return std::nullopt;
+  return fmt::format("cannot write {} file \"{}\": {}", kind, path, *failure);
+}
+
 ExportFiles::ExportFiles(std::vector<ExportTarget> targets)
     : ExportFiles(std::move(targets), replace_file_atomically) {}
 

@@ -51,6 +51,12 @@ class ExportFiles {
   bool failed_ = false;
 };
 
+// Writes what `render` makes to `path`, completely or not at all. When it
+// cannot, returns the line for standard error:
+//   cannot write <kind> file "<path>": <reason>
+std::optional<std::string> write_whole_file(std::string_view kind, const std::string& path,
+                                            const std::function<std::string()>& render);
+
 // The contents of a results file in `format`.
 std::string render_export(ExportFormat format, const ResultsRecord& record);
 

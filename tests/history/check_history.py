@@ -233,8 +233,9 @@ def check_history_command(brisk):
            f"--limit 1:\n{out}")
     status, out, _ = brisk.run(["history", "--all"])
     expect(status == 0 and "every machine" in out, out)
-    status, out, err = brisk.run(["history", "--bogus"])
-    expect(status == 1 and len(err.strip().splitlines()) == 1, f"bad usage: {status} {err}")
+    for bad in (["--bogus"], ["--export-csv", ""], ["--export-html", ""]):
+        status, out, err = brisk.run(["history"] + bad)
+        expect(status == 1 and len(err.strip().splitlines()) == 1, f"{bad}: {status} {err}")
     status, out, _ = brisk.run(["history", "--help"])
     expect(status == 0 and "--export-html" in out, "help")
     status, _, err = brisk.run(["history", "--export-csv", brisk.path("nowhere", "h.csv")])
