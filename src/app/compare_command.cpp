@@ -2,7 +2,6 @@
 
 #include <fmt/format.h>
 
-#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <utility>
@@ -15,6 +14,7 @@
 #include "compare/comparison_json.h"
 #include "compare/comparison_markdown.h"
 #include "history/history_reference.h"
+#include "platform/file_read.h"
 #include "report/comparison_page.h"
 #include "results/export_files.h"
 
@@ -168,9 +168,7 @@ bool looks_like_dropped_files(const std::vector<std::string>& args) {
     std::string extension = arg.substr(arg.size() - 5);
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (extension != ".json") return false;
-    std::error_code error;
-    const std::filesystem::path path(std::u8string(arg.begin(), arg.end()));
-    if (!std::filesystem::is_regular_file(path, error)) return false;
+    if (!is_regular_file_utf8(arg)) return false;
   }
   return true;
 }

@@ -3,22 +3,16 @@
 #include <fmt/format.h>
 
 #include <charconv>
-#include <filesystem>
 #include <new>
 #include <vector>
 
 #include "compare/results_reader.h"
 #include "compare/stable_context.h"
 #include "history/history_store.h"
+#include "platform/file_read.h"
 
 namespace brisk {
 namespace {
-
-bool is_existing_file(const std::string& text) {
-  std::error_code error;
-  const std::filesystem::path path(std::u8string(text.begin(), text.end()));
-  return std::filesystem::is_regular_file(path, error);
-}
 
 // N of "last~N"; none when `text` is not of that form.
 std::optional<std::size_t> last_offset(const std::string& text) {
@@ -114,7 +108,7 @@ std::optional<std::string> resolve_results_argument(const std::string& text,
   try {
     out.name = text;
     std::string path = text;
-    if (!is_existing_file(text)) {
+    if (!is_regular_file_utf8(text)) {
       const HistoryStore store = HistoryStore::open_default();
       warn_skipped_once(store);
       const HistoryEntry* found = nullptr;

@@ -18,6 +18,10 @@ namespace brisk {
 std::optional<std::string> read_file_bounded(const std::string& path_utf8, std::uint64_t max_bytes,
                                              std::string& contents);
 
+// Whether `path_utf8` (on Windows any Unicode name) is an existing regular
+// file, following links.
+bool is_regular_file_utf8(const std::string& path_utf8);
+
 // The reason read_file_bounded gives for a file of `size` bytes over
 // `max_bytes`; shared by the backends so both say it the same way.
 std::string file_too_large_reason(std::uint64_t size, std::uint64_t max_bytes);
