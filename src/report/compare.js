@@ -414,7 +414,8 @@ function comparisonSection() {
             el('table', {id: 'comparison-table'}, el('thead', null, head), body)));
   if (!rows.length)
     section.append(el('p', {class: 'notice'}, 'No point of the base is in another file.'));
-  section.append(unmatchedList());
+  const unmatched = unmatchedList();
+  if (unmatched) section.append(unmatched);
   return section;
 }
 

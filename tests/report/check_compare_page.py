@@ -61,6 +61,12 @@ out.unmatched = [...document.querySelectorAll('#unmatched li')].map(text);
 out.incompleteBadges = [...document.querySelectorAll('.file-list li')]
                            .map((li) => li.querySelector('.badge') !== null);
 out.requests = performance.getEntriesByType('resource').map((e) => e.name);
+// A missing value appended as it is shows on the page as the word itself.
+const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+out.strayWords = [];
+for (let n = walker.nextNode(); n; n = walker.nextNode()) {
+  if (['null', 'undefined', 'NaN'].includes(n.nodeValue.trim())) out.strayWords.push(n.nodeValue);
+}
 out.bars = {};
 out.whiskers = {};
 out.missing = document.querySelectorAll('#delta-chart .missing').length;
@@ -207,6 +213,8 @@ def check_page(checks, driver, page, shot, width):
     checks.check(state["ready"], f"{name}: page drew itself")
     checks.check(not severe, f"{name}: no error in the console", "; ".join(severe))
     checks.check(not state["requests"], f"{name}: nothing fetched", ", ".join(state["requests"]))
+    checks.check(not state["strayWords"], f"{name}: no stray null, undefined or NaN shown",
+                 repr(state["strayWords"]))
     check_chart(checks, name, doc, state)
     check_deltas(checks, name, doc, state)
     check_context(checks, name, doc, state)
