@@ -91,13 +91,21 @@ std::optional<std::string> load_inputs(const std::vector<std::string>& inputs,
                                        std::vector<ComparedFile>& files) {
   files.assign(inputs.size(), ComparedFile{});
   std::vector<bool> loaded(inputs.size(), false);
+  // Read once, and only when some input names a saved result.
+  std::optional<HistoryStore> store;
+  for (const std::string& input : inputs) {
+    if (!store && !is_regular_file_utf8(input)) store = HistoryStore::open_default();
+  }
   for (int pass = 0; pass < 2; ++pass) {
     for (std::size_t i = 0; i < inputs.size(); ++i) {
       if (loaded[i] || ((inputs[i] == "best") != (pass == 1))) continue;
       const ResultsDocument* other = nullptr;
       const std::size_t partner = i == 0 ? 1 : 0;
       if (loaded[partner]) other = &files[partner].document;
-      if (auto failure = resolve_results_argument(inputs[i], other, files[i])) return failure;
+      if (auto failure =
+              resolve_results_argument(inputs[i], other, files[i], store ? &*store : nullptr)) {
+        return failure;
+      }
       loaded[i] = true;
     }
   }

@@ -64,11 +64,11 @@ std::optional<std::string> resolve_compare_target(const CompareSettings& setting
 // The sweep compared with --compare-to; true when --fail-slower tripped.
 // A "best" that cannot be found is said on standard error; the run stands.
 bool compare_after_run(const CompareSettings& settings, CompareTarget& target,
-                       const ResultsDocument& current, bool& failed) {
+                       const ResultsDocument& current, const HistoryStore* store, bool& failed) {
   if (!settings.compare_to_given) return false;
   if (target.after_run) {
     ComparedFile base;
-    if (auto failure = resolve_results_argument(settings.compare_to, &current, base)) {
+    if (auto failure = resolve_results_argument(settings.compare_to, &current, base, store)) {
       std::cerr << *failure << std::endl;
       failed = true;
       return false;
@@ -129,16 +129,21 @@ int run_sweep(DriverSettings& settings, TopologyHolder& topology,
   keep();
 
   const ResultsDocument current = document_from_record(record);
-  if (has_valid_run(current)) {
-    const HistoryStore store = HistoryStore::open_default();
-    warn_skipped_once(store);
+  // The folder is read once, for the standing lines and a comparison with
+  // the best saved result.
+  const bool placed = has_valid_run(current);
+  std::optional<HistoryStore> store;
+  if (placed || compare_target.after_run) store = HistoryStore::open_default();
+  if (placed) {
+    warn_skipped_once(*store);
     const std::string own_file = saver ? saver->file_name() : std::string();
-    for (const std::string& line : standing_lines(current, store, own_file)) {
+    for (const std::string& line : standing_lines(current, *store, own_file)) {
       std::cout << line << std::endl;
     }
   }
   bool compare_failed = false;
-  const bool slower = compare_after_run(settings.compare, compare_target, current, compare_failed);
+  const bool slower = compare_after_run(settings.compare, compare_target, current,
+                                        store ? &*store : nullptr, compare_failed);
   std::cout << "press enter to exit" << std::endl;
   std::cin.get();  // returns at once at end of input
   if (slower) return kSignificantlySlower;

@@ -104,16 +104,17 @@ std::optional<std::string> by_name(const std::string& text, const ResultsDocumen
 
 std::optional<std::string> resolve_results_argument(const std::string& text,
                                                     const ResultsDocument* other_side,
-                                                    ComparedFile& out) {
+                                                    ComparedFile& out, const HistoryStore* store) {
   try {
     out.name = text;
     std::string path = text;
     if (!is_regular_file_utf8(text)) {
-      const HistoryStore store = HistoryStore::open_default();
-      warn_skipped_once(store);
+      std::optional<HistoryStore> opened;
+      if (!store) store = &opened.emplace(HistoryStore::open_default());
+      warn_skipped_once(*store);
       const HistoryEntry* found = nullptr;
-      if (auto failure = by_name(text, other_side, store, found)) return failure;
-      path = store.path_of(*found);
+      if (auto failure = by_name(text, other_side, *store, found)) return failure;
+      path = store->path_of(*found);
     }
     if (auto failure = load_results_file(path, out.document)) return failure;
     out.incomplete = !out.document.finished;
