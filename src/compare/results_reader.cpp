@@ -14,6 +14,7 @@
 #include "compare/results_reader_fields.h"
 #include "compare/results_reader_json.h"
 #include "platform/file_read.h"
+#include "results/console_text.h"
 #include "results/json_writer.h"
 
 namespace brisk {
@@ -227,8 +228,8 @@ class PointAssigner {
 // score must have had a thread count a machine can run.
 void read_run_settings(JsonFields& f, const JsonPlace& run, bool valid, RunSettings& settings) {
   const JsonPlace place = f.member(run, "settings");
-  settings.threads = static_cast<std::uint32_t>(f.unsigned_in(
-      f.member(place, "threads"), valid ? 1 : 0, valid ? kMaxThreads : kMaxUint32));
+  settings.threads = static_cast<std::uint32_t>(
+      f.unsigned_in(f.member(place, "threads"), valid ? 1 : 0, valid ? kMaxThreads : kMaxUint32));
   settings.threading = f.text(f.member(place, "threading"));
   settings.size = grid_size(f, f.member(place, "size"));
   settings.duration = static_cast<std::uint32_t>(
@@ -324,7 +325,7 @@ std::optional<std::string> load_results_file(const std::string& path, ResultsDoc
     reason = "not enough memory to read the file";
   }
   if (!reason) return std::nullopt;
-  return fmt::format("cannot read results file \"{}\": {}", path, *reason);
+  return fmt::format("cannot read results file \"{}\": {}", console_safe(path), *reason);
 }
 
 }  // namespace brisk
