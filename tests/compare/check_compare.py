@@ -318,7 +318,7 @@ def expect_no_control(text, what):
 
 def check_foreign_names(brisk, files):
     shared = copy.copy(brisk)
-    folder = brisk.path("shared")
+    folder = os.path.abspath(brisk.path("shared"))
     os.makedirs(folder, exist_ok=True)
     shared.env = dict(brisk.env, BRISK_RESULTS_DIR=folder)
     write_json(brisk, os.path.join("shared", EVIL + ".json"),
