@@ -353,6 +353,10 @@ def check_foreign_names(brisk, files):
     status, out, err = shared.run(["compare", "quiet.json", os.path.join("shared", BAD)])
     expect_no_control(out + err, "brisk compare of the broken file")
     expect(status == 1 and BAD_SHOWN in err and len(err.strip().split("\n")) == 1, (status, err))
+    # A "*.json" in the folder may expand to a name that reads as an option.
+    status, out, err = shared.run(["compare", "quiet.json", "--x\x1b[2J.json"])
+    expect_no_control(out + err, "brisk compare of an option-like name")
+    expect(status == 1 and "--x\\x1b[2J.json" in err, (status, err))
     for name in (EVIL + ".json", BAD):
         expect(os.path.exists(os.path.join(folder, name)), f"{name!r} was removed")
 
