@@ -46,7 +46,11 @@ TEST(Utf16Names, UnpairedSurrogatesBecomeBytesThatAreNoUtf8AndComeBack) {
 TEST(Utf16Names, AFileWithAnUnpairedSurrogateIsListedAndRead) {
   testing::ScratchDir dir;
   const std::string name = "x\xed\xa0\x80.json";
-  ASSERT_EQ(replace_file_atomically(dir.utf8(name), "{}\n"), std::nullopt);
+  // NTFS takes such a name; Wine's files live on a Unix file system that
+  // holds UTF-8 names only, and refuses it.
+  if (replace_file_atomically(dir.utf8(name), "{}\n")) {
+    GTEST_SKIP() << "this file system cannot hold a name with an unpaired surrogate";
+  }
   std::vector<FolderEntry> files;
   ASSERT_EQ(list_json_files(dir.utf8(), files), std::nullopt);
   ASSERT_EQ(files.size(), 1u);
