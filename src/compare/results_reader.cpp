@@ -228,8 +228,8 @@ class PointAssigner {
 // score must have had a thread count a machine can run.
 void read_run_settings(JsonFields& f, const JsonPlace& run, bool valid, RunSettings& settings) {
   const JsonPlace place = f.member(run, "settings");
-  settings.threads = static_cast<std::uint32_t>(
-      f.unsigned_in(f.member(place, "threads"), valid ? 1 : 0, valid ? kMaxThreads : kMaxUint32));
+  settings.threads = static_cast<std::uint32_t>(f.unsigned_in(
+      f.member(place, "threads"), valid ? 1 : 0, valid ? kMaxThreads : kMaxUint32));
   settings.threading = f.text(f.member(place, "threading"));
   settings.size = grid_size(f, f.member(place, "size"));
   settings.duration = static_cast<std::uint32_t>(

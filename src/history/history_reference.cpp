@@ -95,8 +95,9 @@ std::optional<std::string> by_name(const std::string& text, const ResultsDocumen
   }
   if (matches.size() > 1) {
     std::string ids;
-    for (const HistoryEntry* entry : matches)
+    for (const HistoryEntry* entry : matches) {
       ids += (ids.empty() ? "" : ", ") + console_safe(entry->id);
+    }
     return fmt::format("saved result id \"{}\" is ambiguous: {}", console_safe(text), ids);
   }
   found = matches.front();
