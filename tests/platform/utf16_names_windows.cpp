@@ -23,12 +23,9 @@ TEST(Utf16Names, UnpairedSurrogatesBecomeBytesThatAreNoUtf8AndComeBack) {
   const std::vector<Case> cases = {
       {L"plain.json", "plain.json"},
       {L"r\u00e9sultat.json", "r\xc3\xa9sultat.json"},
-      {L"\xD83D\xDE00.json", "\xf0\x9f\x98\x80.json"},  // a pair: U+1F600
-      {L"a\xD800.json", "a\xed\xa0\x80.json"},          // a high surrogate alone
-      {L"\xDC00"
-       L"b",
-       "\xed\xb0\x80"
-       "b"},                                                    // a low one first
+      {L"\xD83D\xDE00.json", "\xf0\x9f\x98\x80.json"},          // a pair: U+1F600
+      {L"a\xD800.json", "a\xed\xa0\x80.json"},                  // a high surrogate alone
+      {L"\xDC00z", "\xed\xb0\x80z"},                            // a low one first
       {L"\xDBFF\xDBFF\xDFFF", "\xed\xaf\xbf\xf4\x8f\xbf\xbf"},  // alone, then a pair
       {L"end\xD800", "end\xed\xa0\x80"},
   };
