@@ -4,6 +4,7 @@
 
 #include "history/history_fixture.h"
 #include "history/history_index.h"
+#include "history/history_listing.h"
 #include "history/history_paths.h"
 
 namespace brisk {
@@ -72,6 +73,27 @@ TEST_F(HistoryStoreTest, BadFilesAreSkippedCountedAndLeftAlone) {
                                            "\" that are not readable brisk results");
   }
   for (const auto& [name, text] : bad) EXPECT_EQ(read_file(utf8_path(path(name))), text);
+}
+
+// Anyone may name files in a shared folder: the listing shows the C1
+// controls (CSI, OSC) and DEL of a name escaped, from the documents and from
+// the index alike; the file itself is still read. Names with C0 controls are
+// checked end to end: Windows cannot make such files.
+TEST_F(HistoryStoreTest, ForeignNamesAreListedEscaped) {
+  const std::string copy = "x\xc2\x9b[31mRED\xc2\x9d]0;owned\x7f.json";
+  write_file(utf8_path(path(copy)), read_file(utf8_path(path(kOld))));
+  write_file(utf8_path(path("bad\xc2\x9bK.json")), "{ not json");
+  for (int pass = 0; pass < 2; ++pass) {  // from the documents, then from the index
+    const HistoryStore store = open();
+    ListingRequest request;
+    request.all_machines = true;
+    const std::vector<std::string> lines =
+        listing_lines(store, select_entries(store, request), request);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[1].rfind("x\\xc2\\x9b[31mRED\\xc2\\x9d]0;owned\\x7f  2026-12-01 ", 0), 0u)
+        << lines[1];
+    EXPECT_EQ(lines[4].rfind("skipped bad\\xc2\\x9bK.json: not JSON", 0), 0u) << lines[4];
+  }
 }
 
 TEST_F(HistoryStoreTest, IndexIsKeptOutsideTheFolderAndRebuilt) {
