@@ -137,6 +137,21 @@ TEST_F(HistoryStoreTest, ChangedAndVanishedFilesAreNoticed) {
   EXPECT_EQ(store.entries()[0].points[0].scores.size(), 3u);
 }
 
+// A name that is not UTF-8 (a Linux file name may be any bytes; on Windows,
+// one with an unpaired surrogate) must come back from the index unchanged,
+// or its document would be read again on every start.
+TEST(HistoryIndex, NamesThatAreNotUtf8ComeBackByteForByte) {
+  std::vector<HistoryEntry> entries(3);
+  entries[0].file_name = "raw\x9b.json";
+  entries[1].file_name = "x\xed\xa0\x80.json";
+  entries[2].file_name = "r\xc3\xa9sultat.json";
+  for (HistoryEntry& entry : entries) entry.skipped = "not JSON";
+  std::vector<HistoryEntry> read;
+  ASSERT_TRUE(parse_index(render_index("/r", entries), "/r", read));
+  ASSERT_EQ(read.size(), entries.size());
+  for (std::size_t i = 0; i < read.size(); ++i) EXPECT_EQ(read[i].file_name, entries[i].file_name);
+}
+
 TEST_F(HistoryStoreTest, IndexRoundTripsEverySummaryField) {
   const HistoryStore fresh = open();
   const HistoryStore cached = open();
