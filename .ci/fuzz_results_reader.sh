@@ -16,18 +16,21 @@ work=$(cd "$1" && pwd)/fuzz-results-reader
 seconds=$2
 mkdir -p "$work/corpus" "$work/artifacts"
 
-# The reader, what it parses with and the file backend load_results_file uses.
+# The reader, what it parses with, the console escaping of its messages and
+# the file backend load_results_file uses.
 sources=(
   "$root/fuzz/results_reader_fuzz.cpp"
   "$root/src/compare/results_reader.cpp"
   "$root/src/compare/results_reader_json.cpp"
   "$root/src/compare/pruned_json.cpp"
   "$root/src/compare/results_reader_fields.cpp"
+  "$root/src/results/console_text.cpp"
   "$root/src/platform/file_read.cpp"
   "$root/src/platform/file_read_linux.cpp"
 )
 target="$work/results_reader_fuzz"
-newest=$(ls -t "${sources[@]}" "$root"/src/compare/*.h "$root"/src/platform/file_read.h | head -n1)
+newest=$(ls -t "${sources[@]}" "$root"/src/compare/*.h "$root"/src/platform/file_read.h \
+  "$root"/src/results/console_text.h | head -n1)
 if [[ ! -x "$target" || "$newest" -nt "$target" ]]; then
   echo "building $target"
   clang++-14 -std=c++20 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -O1 -g \

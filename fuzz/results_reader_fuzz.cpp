@@ -1,5 +1,6 @@
 // libFuzzer target: any bytes at all given to the results reader must come
-// back as a document or a reason, never a crash, a hang or a leak; and a
+// back as a document or a reason, never a crash, a hang or a leak; a reason
+// is printed as it is, so it must hold nothing a terminal acts on; and a
 // document it accepts must hold only values the comparison can trust.
 #include <algorithm>
 #include <cmath>
@@ -9,6 +10,7 @@
 #include <string_view>
 
 #include "compare/results_reader.h"
+#include "results/console_text.h"
 
 namespace {
 
@@ -37,7 +39,10 @@ bool trustworthy(const brisk::ResultsDocument& document) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   brisk::ResultsDocument document;
-  if (brisk::parse_results_document(text, document)) return 0;
+  if (const auto failure = brisk::parse_results_document(text, document)) {
+    if (brisk::console_safe(*failure) != *failure) std::abort();
+    return 0;
+  }
   if (!trustworthy(document)) std::abort();
   return 0;
 }

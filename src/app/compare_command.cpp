@@ -16,6 +16,7 @@
 #include "history/history_reference.h"
 #include "platform/file_read.h"
 #include "report/comparison_page.h"
+#include "results/console_text.h"
 #include "results/export_files.h"
 
 namespace brisk {
@@ -144,7 +145,9 @@ bool write_exports(const ExportSettings& exports, const Comparison& comparison) 
 int run_compare_command(const std::vector<std::string>& args) {
   CompareRequest request;
   if (auto failure = parse_request(args, request)) {
-    std::cerr << *failure << std::endl;
+    // It may quote an argument, and a "*.json" in a shared folder expands
+    // to names anyone could choose.
+    std::cerr << console_safe(*failure) << std::endl;
     return kUsageOrInput;
   }
   if (request.help) {

@@ -8,6 +8,8 @@
 #include <tuple>
 #include <vector>
 
+#include "results/console_text.h"
+
 namespace brisk {
 namespace {
 
@@ -45,7 +47,8 @@ void print_files(const Comparison& c, std::ostream& out) {
           static_cast<std::uint64_t>(doc.sweep.points.size()) * doc.sweep.sub_runs;
       facts += fmt::format(", incomplete: {} of {} runs", doc.runs.size(), planned);
     }
-    out << fmt::format("{:<{}} {} ({})", file_tag(i) + ":", width, file.name, facts) << std::endl;
+    out << fmt::format("{:<{}} {} ({})", file_tag(i) + ":", width, console_safe(file.name), facts)
+        << std::endl;
   }
 }
 
@@ -169,14 +172,15 @@ void print_side_notes(const Comparison& c, std::ostream& out) {
       const bool first = index != 0 || base_told_noisy.insert(key).second;
       if (side->noisy && first) {
         out << fmt::format("noisy: {} at {}: spread {:.2f}% (over {:.0f}%): {}",
-                           c.files[index].name, at, side->spread_percent.value_or(0.0),
-                           kNoisySpreadPercent, kNoisyExplanation)
+                           console_safe(c.files[index].name), at,
+                           side->spread_percent.value_or(0.0), kNoisySpreadPercent,
+                           kNoisyExplanation)
             << std::endl;
       }
       const bool first_empty = index != 0 || base_told_empty.insert(key).second;
       if (!side->average && first_empty) {
-        out << fmt::format("no valid run: {} at {} ({} of {} runs valid)", c.files[index].name, at,
-                           side->scores.size(), side->runs)
+        out << fmt::format("no valid run: {} at {} ({} of {} runs valid)",
+                           console_safe(c.files[index].name), at, side->scores.size(), side->runs)
             << std::endl;
       }
     }
@@ -189,7 +193,7 @@ void print_notes(const Comparison& c, std::ostream& out) {
     if (row.like_for_like) continue;
     std::string what;
     for (const std::string& d : row.differing_settings) what += (what.empty() ? "" : ", ") + d;
-    out << fmt::format("not like for like: {} at {}: {}", c.files[row.file].name,
+    out << fmt::format("not like for like: {} at {}: {}", console_safe(c.files[row.file].name),
                        point_name(row.variable, row.label, row.occurrence), what)
         << std::endl;
   }

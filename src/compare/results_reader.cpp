@@ -14,6 +14,7 @@
 #include "compare/results_reader_fields.h"
 #include "compare/results_reader_json.h"
 #include "platform/file_read.h"
+#include "results/console_text.h"
 #include "results/json_writer.h"
 
 namespace brisk {
@@ -324,7 +325,7 @@ std::optional<std::string> load_results_file(const std::string& path, ResultsDoc
     reason = "not enough memory to read the file";
   }
   if (!reason) return std::nullopt;
-  return fmt::format("cannot read results file \"{}\": {}", path, *reason);
+  return fmt::format("cannot read results file \"{}\": {}", console_safe(path), *reason);
 }
 
 }  // namespace brisk

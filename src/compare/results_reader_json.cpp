@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "results/console_text.h"
+
 namespace brisk {
 namespace {
 
@@ -26,7 +28,8 @@ std::string shortened(std::string text, std::size_t limit) {
 
 // nlohmann's "[json.exception.parse_error.101] parse error at line 1, column
 // 4: syntax error while parsing value - unexpected ']'" without what the
-// caller says itself: the exception's id and the position.
+// caller says itself: the exception's id and the position. The token it
+// quotes is the document's, so it is made safe for a console.
 std::string parser_detail(const std::string& what) {
   std::string detail = what;
   if (const std::size_t syntax = detail.find("syntax error "); syntax != std::string::npos) {
@@ -34,7 +37,7 @@ std::string parser_detail(const std::string& what) {
   } else if (const std::size_t id_end = detail.find("] "); id_end != std::string::npos) {
     detail = detail.substr(id_end + 2);
   }
-  return shortened(detail, kMaxDetailBytes);
+  return shortened(console_safe(detail), kMaxDetailBytes);
 }
 
 // Builds the tree with nlohmann's own DOM builder and stops the parse once a

@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "compare/results_reader_json.h"
+
 namespace brisk {
 namespace {
 
@@ -49,8 +51,26 @@ BenchConfig config_from(const json& j) {
   return c;
 }
 
+// A file name as the index keeps it: its text, or its bytes when it is not
+// UTF-8 (anyone may name a file in a shared folder). JSON text cannot hold
+// such a name, and one changed on the way would never be found again: its
+// document would be read and the index rewritten on every start.
+json name_json(const std::string& name) {
+  if (!first_invalid_utf8(name)) return name;
+  json bytes = json::array();
+  for (const char c : name) bytes.push_back(static_cast<unsigned char>(c));
+  return bytes;
+}
+
+std::string name_from(const json& j) {
+  if (j.is_string()) return j.get<std::string>();
+  std::string name;
+  for (const json& byte : j) name += static_cast<char>(byte.get<std::uint8_t>());
+  return name;
+}
+
 json entry_json(const HistoryEntry& e) {
-  json j = {{"f", e.file_name}, {"s", e.size}, {"m", e.mtime_ns}};
+  json j = {{"f", name_json(e.file_name)}, {"s", e.size}, {"m", e.mtime_ns}};
   if (e.skipped) {
     j["x"] = *e.skipped;
     return j;
@@ -72,7 +92,7 @@ json entry_json(const HistoryEntry& e) {
 
 HistoryEntry entry_from(const json& j) {
   HistoryEntry e;
-  e.file_name = j.at("f").get<std::string>();
+  e.file_name = name_from(j.at("f"));
   e.size = j.at("s").get<std::uint64_t>();
   e.mtime_ns = j.at("m").get<std::int64_t>();
   if (j.contains("x")) {

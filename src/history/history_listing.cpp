@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "results/console_text.h"
 #include "results/csv_writer.h"
 
 namespace brisk {
@@ -59,13 +60,15 @@ std::vector<std::string> listing_lines(const HistoryStore& store,
                               request.all_machines ? "of every machine " : "of this machine ",
                               store.folder(), selected.size()));
   for (const HistoryEntry* entry : selected) {
-    lines.push_back(fmt::format("{}  {}  {}  {}  {}{}", entry->id, display_time(entry->start_time),
-                                trimmed(entry->cpu_brand), config_text(entry->settings),
-                                score_text(*entry), entry->finished ? "" : "  (unfinished)"));
+    lines.push_back(fmt::format("{}  {}  {}  {}  {}{}", console_safe(entry->id),
+                                display_time(entry->start_time), trimmed(entry->cpu_brand),
+                                config_text(entry->settings), score_text(*entry),
+                                entry->finished ? "" : "  (unfinished)"));
   }
   for (const HistoryEntry& entry : store.entries()) {
     if (entry.skipped) {
-      lines.push_back(fmt::format("skipped {}: {}", entry.file_name, *entry.skipped));
+      lines.push_back(fmt::format("skipped {}: {}", console_safe(entry.file_name),
+                                  console_safe(*entry.skipped)));
     }
   }
   return lines;

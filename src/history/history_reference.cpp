@@ -10,6 +10,7 @@
 #include "compare/stable_context.h"
 #include "history/history_store.h"
 #include "platform/file_read.h"
+#include "results/console_text.h"
 
 namespace brisk {
 namespace {
@@ -54,10 +55,10 @@ std::optional<double> best_matching_average(const HistoryEntry& entry,
 std::string no_saved(const HistoryStore& store, const std::string& what) {
   if (store.folder().empty()) {
     return fmt::format("no results file \"{}\", and no results folder to look for saved results",
-                       what);
+                       console_safe(what));
   }
-  return fmt::format("no saved result \"{}\" of this machine in \"{}\" (see brisk history)", what,
-                     store.folder());
+  return fmt::format("no saved result \"{}\" of this machine in \"{}\" (see brisk history)",
+                     console_safe(what), store.folder());
 }
 
 std::optional<std::string> by_name(const std::string& text, const ResultsDocument* other_side,
@@ -89,12 +90,15 @@ std::optional<std::string> by_name(const std::string& text, const ResultsDocumen
     if (!entry.skipped && !text.empty() && entry.id.rfind(text, 0) == 0) matches.push_back(&entry);
   }
   if (matches.empty()) {
-    return fmt::format("no results file or saved result named \"{}\" (see brisk history)", text);
+    return fmt::format("no results file or saved result named \"{}\" (see brisk history)",
+                       console_safe(text));
   }
   if (matches.size() > 1) {
     std::string ids;
-    for (const HistoryEntry* entry : matches) ids += (ids.empty() ? "" : ", ") + entry->id;
-    return fmt::format("saved result id \"{}\" is ambiguous: {}", text, ids);
+    for (const HistoryEntry* entry : matches) {
+      ids += (ids.empty() ? "" : ", ") + console_safe(entry->id);
+    }
+    return fmt::format("saved result id \"{}\" is ambiguous: {}", console_safe(text), ids);
   }
   found = matches.front();
   return std::nullopt;
@@ -120,7 +124,7 @@ std::optional<std::string> resolve_results_argument(const std::string& text,
     out.incomplete = !out.document.finished;
     return std::nullopt;
   } catch (const std::bad_alloc&) {
-    return fmt::format("cannot read results \"{}\": out of memory", text);
+    return fmt::format("cannot read results \"{}\": out of memory", console_safe(text));
   }
 }
 

@@ -15,6 +15,7 @@
 #include "platform/file_replace.h"
 #include "platform/topology.h"
 #include "platform/user_folders.h"
+#include "results/console_text.h"
 #include "results/record_context.h"
 
 namespace brisk {
@@ -26,7 +27,7 @@ constexpr std::uint64_t kMaxIndexBytes = 512ull << 20;
 // load_results_file names the path; the history lists the file by name
 // already, so keep only what is wrong.
 std::string skip_reason(const std::string& path, const std::string& failure) {
-  const std::string prefix = fmt::format("cannot read results file \"{}\": ", path);
+  const std::string prefix = fmt::format("cannot read results file \"{}\": ", console_safe(path));
   if (failure.compare(0, prefix.size(), prefix) == 0) return failure.substr(prefix.size());
   return failure;
 }

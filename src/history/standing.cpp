@@ -8,6 +8,7 @@
 
 #include "compare/comparison.h"
 #include "compare/stable_context.h"
+#include "results/console_text.h"
 
 namespace brisk {
 namespace {
@@ -60,17 +61,17 @@ std::vector<std::string> point_lines(const PointSummary& now, const HistoryStore
   const double prev_average = *previous.point->average;
   if (!now.average) {
     lines.push_back(fmt::format("history: previous {} (id {}): {:.2f} MGups, now no valid run",
-                                display_time(previous.entry->start_time), previous.entry->id,
-                                prev_average));
+                                display_time(previous.entry->start_time),
+                                console_safe(previous.entry->id), prev_average));
   } else {
     // The index holds the previous point's scores: the verdict is the one
     // brisk compare gives, without reading that document again.
     const PointComparison row =
         compare_points(side_of(*previous.point), side_of(now), kDefaultThresholdPercent);
-    lines.push_back(
-        fmt::format("history: previous {} (id {}): {:.2f} MGups, now {:.2f}: {:+.2f}%, {}",
-                    display_time(previous.entry->start_time), previous.entry->id, prev_average,
-                    *now.average, row.delta_percent.value_or(0.0), verdict_name(row.verdict)));
+    lines.push_back(fmt::format(
+        "history: previous {} (id {}): {:.2f} MGups, now {:.2f}: {:+.2f}%, {}",
+        display_time(previous.entry->start_time), console_safe(previous.entry->id), prev_average,
+        *now.average, row.delta_percent.value_or(0.0), verdict_name(row.verdict)));
   }
   if (best.entry != previous.entry) {
     const double best_average = *best.point->average;
@@ -78,8 +79,8 @@ std::vector<std::string> point_lines(const PointSummary& now, const HistoryStore
     if (now.average)
       now_text = fmt::format("now {:+.2f}%", (*now.average / best_average - 1.0) * 100.0);
     lines.push_back(fmt::format("history: best {} (id {}): {:.2f} MGups, {}",
-                                display_time(best.entry->start_time), best.entry->id, best_average,
-                                now_text));
+                                display_time(best.entry->start_time), console_safe(best.entry->id),
+                                best_average, now_text));
   }
   return lines;
 }

@@ -99,10 +99,12 @@ std::optional<std::string> list_json_files(const std::string& path, std::vector<
   }
   do {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    const std::optional<std::string> name = windows_text::to_utf8(found.cFileName);
+    // Any name, unpaired surrogates included: a file nobody can see in the
+    // listing could not be found out and removed.
+    const std::string name = windows_text::file_name_to_utf8(found.cFileName);
     // The pattern also matches 8.3 short names: check the long name again.
-    if (!name || name->empty() || name->front() == '.' || name->size() < 6 ||
-        name->compare(name->size() - 5, 5, ".json") != 0) {
+    if (name.empty() || name.front() == '.' || name.size() < 6 ||
+        name.compare(name.size() - 5, 5, ".json") != 0) {
       continue;
     }
     const std::uint64_t size =
@@ -110,7 +112,7 @@ std::optional<std::string> list_json_files(const std::string& path, std::vector<
     const std::uint64_t ticks =
         (static_cast<std::uint64_t>(found.ftLastWriteTime.dwHighDateTime) << 32) |
         found.ftLastWriteTime.dwLowDateTime;
-    out.push_back({*name, size, static_cast<std::int64_t>(ticks) * 100});
+    out.push_back({name, size, static_cast<std::int64_t>(ticks) * 100});
   } while (FindNextFileW(handle, &found));
   FindClose(handle);
   return std::nullopt;

@@ -298,6 +298,92 @@ def check_compare_to(brisk, files):
     expect(status == 1 and "!!HARNESS!!" not in out and "missing.json" in err, (status, err))
 
 
+# Two names a stranger could leave in a shared results folder: a copy of a
+# real result whose name sets a terminal's colours and title, and a broken
+# document whose name clears the screen. brisk shows them escaped.
+EVIL = "x\x1b[31mRED\x1b]0;owned\x07"
+EVIL_SHOWN = "x\\x1b[31mRED\\x1b]0;owned\\x07"
+BAD = "bad\x1b[2J.json"
+BAD_SHOWN = "bad\\x1b[2J.json"
+# Windows refuses C0 controls in file names, not the C1 ones (CSI, OSC as
+# UTF-8) nor DEL: names it can hold, and open, for the same checks.
+EVIL_WINDOWS = "x\u009b31mRED\u009d0;owned\x7f"
+EVIL_WINDOWS_SHOWN = "x\\xc2\\x9b31mRED\\xc2\\x9d0;owned\\x7f"
+BAD_WINDOWS = "bad\u009b2J.json"
+BAD_WINDOWS_SHOWN = "bad\\xc2\\x9b2J.json"
+
+
+def expect_no_control(text, what):
+    """Nothing a terminal acts on: no C0 but line ends (and the progress
+    line's carriage return), no DEL, no C1, and no byte that was not UTF-8
+    (decoded as U+FFFD)."""
+    bad = [c for c in text if (ord(c) < 0x20 and c not in "\r\n") or 0x7F <= ord(c) <= 0x9F
+           or c == "\ufffd"]
+    expect(not bad, f"{what}: control characters reach the console: {bad!r} in {text!r}")
+
+
+def shared_folder(brisk, name, documents):
+    """A Brisk whose results folder `name` holds `documents` (file name to a
+    document, or to the text of a broken one)."""
+    shared = copy.copy(brisk)
+    folder = os.path.abspath(brisk.path(name))
+    os.makedirs(folder, exist_ok=True)
+    shared.env = dict(brisk.env, BRISK_RESULTS_DIR=folder)
+    for file_name, document in documents.items():
+        with open(os.path.join(folder, file_name), "w", encoding="utf-8") as f:
+            f.write(document if isinstance(document, str) else json.dumps(document))
+    return shared, folder
+
+
+def check_foreign_names(brisk, files):
+    evil, evil_shown, bad, bad_shown = (
+        (EVIL_WINDOWS, EVIL_WINDOWS_SHOWN, BAD_WINDOWS, BAD_WINDOWS_SHOWN) if brisk.wine
+        else (EVIL, EVIL_SHOWN, BAD, BAD_SHOWN))
+    noisy = with_scores(files.real, {"none": [930.0, 1100.0, 1000.0]})
+    shared, folder = shared_folder(brisk, "shared", {evil + ".json": noisy, bad: "{ not json"})
+    # The listing and the skipped line.
+    status, out, err = shared.run(["history", "--all"])
+    expect_no_control(out + err, "brisk history")
+    expect(status == 0 and "\n" + evil_shown + "  " in out, f"the copy is not listed: {out!r}")
+    expect(f"\nskipped {bad_shown}: not JSON" in out, f"no skipped line: {out!r}")
+    # By its id (the name without .json): the file line and the noisy note.
+    status, out, err = shared.run(["compare", "quiet.json", evil])
+    expect_no_control(out + err, "brisk compare by id")
+    expect(status == 0 and f"1:    {evil_shown} (" in out, (status, out, err))
+    expect(f"noisy: {evil_shown} at none" in out, out)
+    status, out, err = shared.run(["compare", "quiet.json", "x\x1b[32m"])
+    expect_no_control(out + err, "brisk compare by an unknown id")
+    expect(status == 1 and '"x\\x1b[32m"' in err, (status, err))
+    # The standing lines of a run name the copy, this machine's, by its id.
+    status, out, err = shared.run(RUN + ["--harness-sub-runs", "2"])
+    expect_no_control(out + err, "a run's standing lines")
+    expect(status == 0 and f"(id {evil_shown})" in out, out[-600:])
+    # By its path, with other settings: the file line and the note naming it.
+    other = copy.deepcopy(files.quiet)
+    for run in other["runs"]:
+        run["settings"]["isa"] = "avx2"
+    write_json(brisk, evil + ".json", other)
+    status, out, err = shared.run(["compare", "quiet.json", evil + ".json"])
+    expect_no_control(out + err, "brisk compare by path")
+    expect(status == 0 and f"not like for like: {evil_shown}.json at none" in out, (status, out))
+    status, out, err = shared.run(["compare", "quiet.json", os.path.join("shared", bad)])
+    expect_no_control(out + err, "brisk compare of the broken file")
+    expect(status == 1 and bad_shown in err and len(err.strip().split("\n")) == 1, (status, err))
+    # A "*.json" in the folder may expand to a name that reads as an option.
+    status, out, err = shared.run(["compare", "quiet.json", "--x\x1b[2J.json"])
+    expect_no_control(out + err, "brisk compare of an option-like name")
+    expect(status == 1 and "--x\\x1b[2J.json" in err, (status, err))
+    for name in (evil + ".json", bad):
+        expect(os.path.exists(os.path.join(folder, name)), f"{name!r} was removed")
+    if brisk.wine:
+        # Wine lists names with C0 controls that Windows then cannot open:
+        # they are skipped, and shown escaped all the same.
+        shared, _ = shared_folder(brisk, "shared-c0", {EVIL + ".json": noisy, BAD: "{ not json"})
+        status, out, err = shared.run(["history", "--all"])
+        expect_no_control(out + err, "brisk history of names with C0 controls")
+        expect(status == 0 and EVIL_SHOWN in out and BAD_SHOWN in out, out)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--brisk", required=True)
@@ -321,7 +407,8 @@ def main():
     for check in [check_same_file, check_scaled, check_small_change_is_no_change, check_noisy,
                   check_differences_named, check_fail_slower, check_partial_sweeps,
                   check_killed_sweep, check_non_ascii_and_dropped, check_bad_inputs,
-                  check_huge_file, check_usage, check_exports, check_compare_to]:
+                  check_huge_file, check_usage, check_exports, check_compare_to,
+                  check_foreign_names]:
         checks.run(check.__name__[len("check_"):].replace("_", " "),
                    lambda check=check: check(brisk, files))
     print(f"compare: {checks.passed} passed, {checks.failed} failed")

@@ -4,6 +4,7 @@
 
 #include "history/history_fixture.h"
 #include "history/history_index.h"
+#include "history/history_listing.h"
 #include "history/history_paths.h"
 
 namespace brisk {
@@ -74,6 +75,27 @@ TEST_F(HistoryStoreTest, BadFilesAreSkippedCountedAndLeftAlone) {
   for (const auto& [name, text] : bad) EXPECT_EQ(read_file(utf8_path(path(name))), text);
 }
 
+// Anyone may name files in a shared folder: the listing shows the C1
+// controls (CSI, OSC) and DEL of a name escaped, from the documents and from
+// the index alike; the file itself is still read. Names with C0 controls are
+// checked end to end: Windows cannot make such files.
+TEST_F(HistoryStoreTest, ForeignNamesAreListedEscaped) {
+  const std::string copy = "x\xc2\x9b[31mRED\xc2\x9d]0;owned\x7f.json";
+  write_file(utf8_path(path(copy)), read_file(utf8_path(path(kOld))));
+  write_file(utf8_path(path("bad\xc2\x9bK.json")), "{ not json");
+  for (int pass = 0; pass < 2; ++pass) {  // from the documents, then from the index
+    const HistoryStore store = open();
+    ListingRequest request;
+    request.all_machines = true;
+    const std::vector<std::string> lines =
+        listing_lines(store, select_entries(store, request), request);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[1].rfind("x\\xc2\\x9b[31mRED\\xc2\\x9d]0;owned\\x7f  2026-12-01 ", 0), 0u)
+        << lines[1];
+    EXPECT_EQ(lines[4].rfind("skipped bad\\xc2\\x9bK.json: not JSON", 0), 0u) << lines[4];
+  }
+}
+
 TEST_F(HistoryStoreTest, IndexIsKeptOutsideTheFolderAndRebuilt) {
   const std::string index = *index_file_for(home.results());
   EXPECT_EQ(index.rfind(home.cache(), 0), 0u);
@@ -113,6 +135,21 @@ TEST_F(HistoryStoreTest, ChangedAndVanishedFilesAreNoticed) {
   ASSERT_EQ(store.entries().size(), 1u);
   EXPECT_DOUBLE_EQ(*store.entries()[0].points[0].average, 510.0);
   EXPECT_EQ(store.entries()[0].points[0].scores.size(), 3u);
+}
+
+// A name that is not UTF-8 (a Linux file name may be any bytes; on Windows,
+// one with an unpaired surrogate) must come back from the index unchanged,
+// or its document would be read again on every start.
+TEST(HistoryIndex, NamesThatAreNotUtf8ComeBackByteForByte) {
+  std::vector<HistoryEntry> entries(3);
+  entries[0].file_name = "raw\x9b.json";
+  entries[1].file_name = "x\xed\xa0\x80.json";
+  entries[2].file_name = "r\xc3\xa9sultat.json";
+  for (HistoryEntry& entry : entries) entry.skipped = "not JSON";
+  std::vector<HistoryEntry> read;
+  ASSERT_TRUE(parse_index(render_index("/r", entries), "/r", read));
+  ASSERT_EQ(read.size(), entries.size());
+  for (std::size_t i = 0; i < read.size(); ++i) EXPECT_EQ(read[i].file_name, entries[i].file_name);
 }
 
 TEST_F(HistoryStoreTest, IndexRoundTripsEverySummaryField) {

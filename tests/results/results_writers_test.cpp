@@ -6,9 +6,11 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/console_capture.h"
+#include "results/console_text.h"
 #include "results/csv_writer.h"
 #include "results/export_files.h"
 #include "results/json_writer.h"
@@ -64,6 +66,53 @@ TEST(CsvWriter, ForeignTextNeverStartsAFormula) {
       {"", ""},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(csv_foreign_text(text), expected) << text;
+}
+
+// A name from a shared results folder must never reach a terminal as a
+// control sequence; what a terminal only displays stays as it is.
+TEST(ConsoleText, EscapesWhatATerminalCouldActOnAndKeepsPrintableUnicode) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      // The names of a shared folder that rewrote a terminal's title,
+      // colours and screen.
+      {"x\x1b[31mRED\x1b]0;owned\x07.json", "x\\x1b[31mRED\\x1b]0;owned\\x07.json"},
+      {"bad\x1b[2J.json", "bad\\x1b[2J.json"},
+      // Every C0 control (NUL, tab, line feed, carriage return) and DEL.
+      {std::string("a\0b", 3), "a\\x00b"},
+      {"\t\n\r\x1f", "\\x09\\x0a\\x0d\\x1f"},
+      {"del\x7f", "del\\x7f"},
+      // C1 controls: as UTF-8 (U+009B, the one-byte CSI), escaped byte by
+      // byte so the name's bytes can be told; U+0080 and U+009F are the ends.
+      {"a\xc2\x9bK", "a\\xc2\\x9bK"},
+      {"\xc2\x80\xc2\x9f", "\\xc2\\x80\\xc2\\x9f"},
+      // ... and as a raw byte, which is no valid UTF-8 at all.
+      {"a\x9bK", "a\\x9bK"},
+      // U+00A0 is the first code point after C1: printable.
+      {"\xc2\xa0", "\xc2\xa0"},
+      // Invalid UTF-8: a stray continuation byte, bytes that never occur,
+      // overlong forms (of '/' and of ESC), a surrogate, past U+10FFFF.
+      {"\x80", "\\x80"},
+      {"\xfe\xff", "\\xfe\\xff"},
+      {"\xc0\xaf", "\\xc0\\xaf"},
+      {"\xe0\x80\x9b", "\\xe0\\x80\\x9b"},
+      {"\xc1\x9b", "\\xc1\\x9b"},
+      {"\xed\xa0\x80", "\\xed\\xa0\\x80"},
+      {"\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"},
+      // Truncated sequences, in the middle and at the end: the bytes after
+      // the broken one are read again on their own.
+      {"\xe2\x82Z", "\\xe2\\x82Z"},
+      {"\xe2\x82", "\\xe2\\x82"},
+      {"\xf0\x9f\x98", "\\xf0\\x9f\\x98"},
+      {"\xe2\xc3\xa9", "\\xe2\xc3\xa9"},
+      // Printable Unicode of two, three and four bytes, and the last code
+      // point, stay as they are.
+      {"r\xc3\xa9sultat-\xe2\x82\xac-\xf0\x9f\x98\x80.json",
+       "r\xc3\xa9sultat-\xe2\x82\xac-\xf0\x9f\x98\x80.json"},
+      {"\xf4\x8f\xbf\xbf", "\xf4\x8f\xbf\xbf"},
+      // A backslash stays: Windows paths hold them.
+      {"C:\\Users\\me\\results\\a.json", "C:\\Users\\me\\results\\a.json"},
+      {"", ""},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(console_safe(text), expected) << expected;
 }
 
 TEST(CsvWriter, OneRowPerRunWithTheInvalidReason) {
