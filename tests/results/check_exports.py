@@ -150,6 +150,7 @@ def check_sweep_files(brisk):
             expect(score == f"{run['score']:.2f}", (score, run["score"]))
             expect(abs(sum(t["mgups"] for t in run["threads"]) - run["score"]) < 1e-6 * run["score"],
                    run)
+        check_timeline_shape(run)
     # The CSV reads back to the same runs.
     with open(brisk.path(names[1]), newline="", encoding="utf-8") as file:
         rows = list(csv.DictReader(file))
@@ -169,6 +170,144 @@ def check_sweep_files(brisk):
     expect(md_rows[0] == ["threads", "run 1", "avg", "max/min"], md_rows[0])
     expect(md_rows[1:] == [[label] + runs + [avg, spread] for label, runs, avg, spread in table],
            (md_rows, table))
+
+
+def check_timeline_shape(run):
+    """A run's timeline: one entry per whole second, each the sum of its threads'."""
+    timeline = run["timeline"]
+    duration = run["settings"]["duration"]
+    expect(len(timeline["threads"]) == run["settings"]["threads"], timeline)
+    expect(len(timeline["mgups"]) == (duration if run["valid"] else len(timeline["mgups"])), timeline)
+    expect(len(timeline["mgups"]) <= duration, timeline)
+    for second, rate in enumerate(timeline["mgups"]):
+        parts = sum(t[second] for t in timeline["threads"] if second < len(t))
+        expect(abs(parts - rate) <= 1e-9 * max(rate, 1.0), (second, rate, timeline))
+
+
+def find_drop(mgups):
+    """The longest stretch (the deepest of equally long ones) of seconds more
+    than 10% below the median second, the first second left out: (from_s,
+    to_s) or None. Written apart from brisk's own, to check its warning."""
+    counted = sorted(mgups[1:])
+    if not counted:
+        return None
+    mid = len(counted) // 2
+    median = counted[mid] if len(counted) % 2 else (counted[mid - 1] + counted[mid]) / 2
+    if median <= 0:
+        return None
+    limit = median * 0.9
+    best = None
+    s = 1
+    while s < len(mgups):
+        if not mgups[s] < limit:
+            s += 1
+            continue
+        first = s
+        while s < len(mgups) and mgups[s] < limit:
+            s += 1
+        depth = 1 - sum(mgups[first:s]) / (s - first) / median
+        if best is None or s - first > best[1] - best[0] or (s - first == best[1] - best[0]
+                                                             and depth > best[2]):
+            best = (first, s, depth)
+    return best[:2] if best else None
+
+
+DROP_LINE = re.compile(r"warning: run (\d+): from (\d+) s to (\d+) s the rate fell to "
+                       r"[0-9.]+ MGups, \d+% below the run's median second \([0-9.]+ MGups\)")
+
+
+def drop_warnings(err):
+    """{run number: (from_s, to_s)} of the drop lines on standard error."""
+    found = {}
+    for line in err.splitlines():
+        match = DROP_LINE.fullmatch(line)
+        if match:
+            expect(int(match.group(1)) not in found, f"two drop lines for one run: {err!r}")
+            found[int(match.group(1))] = (int(match.group(2)), int(match.group(3)))
+    return found
+
+
+def check_timeline_matches_score(brisk):
+    name = "timeline.json"
+    status, out, err = brisk.run(["-d", "4", "-s", "64", "--harness-sub-runs", "1",
+                                  "--export-json", name])
+    expect(status == 0, f"exit status {status}, stderr {err!r}")
+    run = load_document(brisk.path(name))["runs"][0]
+    expect(run["valid"], run["reasons"])
+    check_timeline_shape(run)
+    mgups = run["timeline"]["mgups"]
+    expect(len(mgups) == 4, mgups)
+    mean = sum(mgups) / len(mgups)
+    expect(abs(mean / run["score"] - 1) < 0.05, f"mean {mean} of {mgups}, score {run['score']}")
+    # The warning after the table says what the timeline holds, no more.
+    drop = find_drop(mgups)
+    expect(drop_warnings(err) == ({1: drop} if drop else {}), (mgups, err))
+    print(f"  4 s run: score {run['score']:.2f}, seconds {[round(r, 2) for r in mgups]}")
+
+
+def pinned_processor():
+    return str(min(os.sched_getaffinity(0)))
+
+
+def check_drop_located(brisk):
+    """One processor, a busy process joining brisk on it after six of ten
+    seconds: the rate about halves, and the warning names those seconds."""
+    name = "drop.json"
+    cpu = pinned_processor()
+    command = ["taskset", "-c", cpu] + brisk.command + ["-d", "10", "-n", "1", "-s", "64",
+                                                        "--harness-sub-runs", "1",
+                                                        "--export-json", name]
+    proc = subprocess.Popen(command, cwd=brisk.work, env=brisk.env, stdin=subprocess.DEVNULL,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    busy = None
+    try:
+        for raw in proc.stdout:
+            if raw.startswith(b"starting bench.."):
+                break
+        time.sleep(6.0)
+        busy = subprocess.Popen(["taskset", "-c", cpu, sys.executable, "-c", "while True: pass"])
+        out, err = proc.communicate(timeout=120)
+    finally:
+        if busy:
+            busy.kill()
+            busy.wait()
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+    err = err.decode("utf-8", "replace")
+    expect(proc.returncode == 0, f"exit status {proc.returncode}, stderr {err!r}")
+    run = load_document(brisk.path(name))["runs"][0]
+    mgups = run["timeline"]["mgups"]
+    print(f"  busy from 6 s: seconds {[round(r, 2) for r in mgups]}")
+    expect(len(mgups) == 10, mgups)
+    before = sum(mgups[1:6]) / 5
+    after = sum(mgups[6:]) / 4
+    expect(after < 0.8 * before, f"no drop: {before:.2f} then {after:.2f} MGups")
+    warnings = drop_warnings(err)
+    expect(1 in warnings, f"no drop line: {err!r}")
+    first, last = warnings[1]
+    expect(5 <= first <= 7 and last == 10, f"the drop named {warnings[1]}, not from 6 s to 10 s")
+    expect(warnings[1] == find_drop(mgups), (warnings, mgups))
+
+
+def check_quiet_run(brisk):
+    """A run nothing disturbs on purpose names no drop. This machine is
+    shared, and seconds may still fall 10% on their own: a warning is then
+    checked against the seconds it names, and the run made again, up to ten
+    times, until one passes quietly."""
+    name = "quiet.json"
+    for attempt in range(10):
+        status, out, err = brisk.run(["-d", "4", "-n", "1", "-s", "64", "--harness-sub-runs",
+                                      "1", "--export-json", name])
+        expect(status == 0, f"exit status {status}, stderr {err!r}")
+        mgups = load_document(brisk.path(name))["runs"][0]["timeline"]["mgups"]
+        drop = find_drop(mgups)
+        expect(drop_warnings(err) == ({1: drop} if drop else {}), (mgups, err))
+        if drop is None:
+            print(f"  quiet on attempt {attempt + 1}: seconds {[round(r, 2) for r in mgups]}")
+            return
+        print(f"  attempt {attempt + 1} had a drop of its own: {[round(r, 2) for r in mgups]}")
+    expect(False, "ten runs in a row each named a drop")
 
 
 def check_killed_sweep(brisk):
@@ -284,6 +423,12 @@ def main():
                lambda: check_non_ascii_name(brisk))
     checks.run("standard output on a full disk is reported with exit status 2",
                lambda: check_standard_output_full(brisk))
+    checks.run("a 4-second run records 4 seconds whose mean is its score",
+               lambda: check_timeline_matches_score(brisk))
+    checks.run("a quiet run names no drop", lambda: check_quiet_run(brisk))
+    if not options.wine and shutil.which("taskset"):
+        checks.run("a busy process on brisk's processor: the drop and its seconds are named",
+                   lambda: check_drop_located(brisk))
     if not options.wine:
         # Signals and a folder vanishing under a running program are tested
         # on the Linux build; Wine sits between them and brisk.exe.
