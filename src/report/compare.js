@@ -598,12 +598,30 @@ function timelinesOf(point) {
   return runs.filter((t) => Array.isArray(t.mgups) && t.mgups.length > 0);
 }
 
+// Whole seconds only, spaced so their labels never touch.
+function secondTicks(min, max, pixels) {
+  const first = Math.max(0, Math.ceil(min));
+  const last = Math.floor(max);
+  const room = Math.max(1, Math.floor(pixels / 36));
+  let step = 1;
+  for (const s of [1, 2, 5, 10, 20, 50, 100, 200, 500, 1000]) {
+    step = s;
+    if ((last - first + 1) / s <= room) break;
+  }
+  const ticks = [];
+  for (let v = Math.ceil(first / step) * step; v <= last; v += step) {
+    ticks.push({v: v, label: String(v)});
+  }
+  return ticks;
+}
+
 // One line per run of one file's point, on the scales both charts share.
 function timelineChart(box, file, runs, seconds, top) {
+  // The second from k to k + 1 in its middle, as on the report page.
   const rows = [];
-  for (let k = 1; k <= seconds; k += 1) {
-    rows.push([k, ...runs.map((t) => (k <= t.mgups.length && isNumber(t.mgups[k - 1]) ?
-                                          t.mgups[k - 1] : null))]);
+  for (let k = 0; k < seconds; k += 1) {
+    rows.push([k + 0.5, ...runs.map((t) => (k < t.mgups.length && isNumber(t.mgups[k]) ?
+                                                t.mgups[k] : null))]);
   }
   const dashed = {};
   runs.forEach((t, i) => {
@@ -611,16 +629,16 @@ function timelineChart(box, file, runs, seconds, top) {
   });
   return new Dygraph(box, rows, {
     labels: ['second', ...runs.map((t, i) => 's' + i)],
-    xlabel: 'second of the run',
+    xlabel: 'time in the run (s)',
     ylabel: 'MGups',
     valueRange: [0, top],
-    dateWindow: seconds > 1 ? [0.8, seconds + 0.2] : [0.5, 1.5],
+    dateWindow: [0, seconds],
     drawPoints: seconds <= 60,
     pointSize: 2,
     colors: runs.map(() => colour(file)),
     series: dashed,
     legend: 'never',
-    axes: {x: {drawGrid: false, pixelsPerLabel: 30}, y: {axisLabelWidth: 56}},
+    axes: {x: {drawGrid: false, ticker: secondTicks}, y: {axisLabelWidth: 56}},
   });
 }
 

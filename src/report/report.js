@@ -510,17 +510,35 @@ function timelineOf(run) {
   return t && ok(t.mgups) ? t : null;
 }
 
-// One line per series over the seconds of the run, second k drawn at x = k
-// (the second from k - 1 to k).
+// Whole seconds only, spaced so their labels never touch.
+function secondTicks(min, max, pixels) {
+  const first = Math.max(0, Math.ceil(min));
+  const last = Math.floor(max);
+  const room = Math.max(1, Math.floor(pixels / 36));
+  let step = 1;
+  for (const s of [1, 2, 5, 10, 20, 50, 100, 200, 500, 1000]) {
+    step = s;
+    if ((last - first + 1) / s <= room) break;
+  }
+  const ticks = [];
+  for (let v = Math.ceil(first / step) * step; v <= last; v += step) {
+    ticks.push({v: v, label: String(v)});
+  }
+  return ticks;
+}
+
+// One line per series over the seconds of the run, the second from k to
+// k + 1 drawn in its middle, so a drop the warning names "from k s" lies
+// between those ticks.
 function drawTimeline(box, legend, names, series) {
   const seconds = Math.max(...series.map((s) => s.length));
   const rows = [];
-  for (let k = 1; k <= seconds; k += 1) {
-    rows.push([k, ...series.map((s) => (k <= s.length ? s[k - 1] : null))]);
+  for (let k = 0; k < seconds; k += 1) {
+    rows.push([k + 0.5, ...series.map((s) => (k < s.length ? s[k] : null))]);
   }
   const chart = new Dygraph(box, rows, {
     labels: ['second', ...names],
-    xlabel: 'second of the run',
+    xlabel: 'time in the run (s)',
     ylabel: 'MGups',
     includeZero: true,
     drawPoints: seconds <= 60,
@@ -529,12 +547,11 @@ function drawTimeline(box, legend, names, series) {
     labelsDiv: legend,
     legend: 'always',
     labelsSeparateLines: false,
-    dateWindow: seconds > 1 ? [0.8, seconds + 0.2] : [0.5, 1.5],
+    dateWindow: [0, seconds],
     axes: {
       x: {
-        valueFormatter: (x) => 'second ' + (x - 1) + '\u2013' + x,
-        axisLabelFormatter: (x) => String(x),
-        pixelsPerLabel: 30,
+        valueFormatter: (x) => (x - 0.5) + '\u2013' + (x + 0.5) + ' s',
+        ticker: secondTicks,
         drawGrid: false
       },
       y: {axisLabelWidth: 64, valueFormatter: (y) => fixed2(y)}
