@@ -73,12 +73,11 @@ void print_banner(const RunParams& params) {
 // Linux an allocation may succeed and only fail when touched, so the sizes are
 // also held against the free physical memory.
 std::optional<std::string> reserve_run_storage(std::uint32_t thread_count, std::uint32_t duration,
-                                               RunResult& result,
-                                               std::vector<std::thread>& threads,
+                                               RunResult& result, std::vector<std::thread>& threads,
                                                ProgressBoard& board) {
   const std::uint64_t marks_per_thread = std::uint64_t{duration} + 2;
-  const std::uint64_t bytes_per_thread = sizeof(ThreadResult) + sizeof(std::thread) +
-                                         sizeof(ProgressSlot) + marks_per_thread * 8;
+  const std::uint64_t bytes_per_thread =
+      sizeof(ThreadResult) + sizeof(std::thread) + sizeof(ProgressSlot) + marks_per_thread * 8;
   bool fits = fits_in_free_memory(thread_count, bytes_per_thread);
   if (fits) {
     try {
@@ -215,9 +214,8 @@ RunResult execute_run(const RunParams& params) {
     report_error(result.messages, "a run needs at least one thread; aborting");
     return result;
   }
-  if (const std::optional<std::string> failure =
-          reserve_run_storage(thread_count, params.duration, result, shared.threads,
-                              shared.progress)) {
+  if (const std::optional<std::string> failure = reserve_run_storage(
+          thread_count, params.duration, result, shared.threads, shared.progress)) {
     report_error(result.messages, *failure);
     return result;
   }

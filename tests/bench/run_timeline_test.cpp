@@ -36,7 +36,8 @@ INSTANTIATE_TEST_SUITE_P(
         ThreadTimelineCase{"OneSecond", {0, 500}, 2000, {1.0}},
         // A step of almost three seconds at a large grid: its steps are spread
         // over the seconds it covered, none is lost.
-        ThreadTimelineCase{"SkippedSeconds", {0, kNo, kNo, 3, 4}, 100000000, {100.0, 100.0, 100.0, 100.0}},
+        ThreadTimelineCase{
+            "SkippedSeconds", {0, kNo, kNo, 3, 4}, 100000000, {100.0, 100.0, 100.0, 100.0}},
         ThreadTimelineCase{"SkippedFirstSecond", {0, kNo, 10, 30}, 1000000, {5.0, 5.0, 20.0}},
         // Failed after two seconds: the seconds it never reached are not there.
         ThreadTimelineCase{"EndedEarly", {0, 50, 100, kNo, kNo}, 1000000, {50.0, 50.0}},
@@ -122,7 +123,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {100, 80, 100, 100, 40, 100},
                  TimelineDrop{4, 5, 40, 100, 60}},
         DropCase{"AtTheVeryEnd", {100, 100, 100, 100, 80, 70}, TimelineDrop{4, 6, 75, 100, 25}},
-        DropCase{"EvenCountMedian", {1, 100, 200, 100, 200}, TimelineDrop{1, 2, 100, 150, 100.0 / 3}},
+        DropCase{
+            "EvenCountMedian", {1, 100, 200, 100, 200}, TimelineDrop{1, 2, 100, 150, 100.0 / 3}},
         DropCase{"OneSecond", {100}, std::nullopt},
         DropCase{"OneSecondAfterWarmUp", {100, 10}, std::nullopt},
         DropCase{"AllZero", {0, 0, 0}, std::nullopt}),

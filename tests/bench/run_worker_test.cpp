@@ -43,7 +43,8 @@ TEST(RunWorker, FourThreadsRunTheWholeProtocolAndAllProduceResults) {
     EXPECT_LE(thread.fast_us / 1000, thread.coarse_ms + 31);
     // The loop ends at the step that reaches the duration, which is also the
     // step that records the last mark.
-    const std::span<const std::uint64_t> marks = std::as_const(run.result.marks).row(thread.thread_index);
+    const std::span<const std::uint64_t> marks =
+        std::as_const(run.result.marks).row(thread.thread_index);
     EXPECT_EQ(std::vector<std::uint64_t>(marks.begin(), marks.end()),
               (std::vector<std::uint64_t>{0, thread.iterations}));
     EXPECT_EQ(run.outcome.timeline.threads.at(thread.thread_index),

@@ -103,9 +103,9 @@ std::string describe(const ResultsDocument& d) {
                       d.sweep.points);
   for (const DocumentRun& run : d.runs) {
     const RunSettings& rs = run.settings;
-    text += fmt::format("{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{:.17g}|{}\n", run.point_index,
-                        run.sub_run, rs.threads, rs.duration, rs.size, rs.threading, rs.workload,
-                        rs.isa, rs.large_pages, run.valid, run.score, run.timeline);
+    text += fmt::format("{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{:.17g}|{}\n", run.point_index, run.sub_run,
+                        rs.threads, rs.duration, rs.size, rs.threading, rs.workload, rs.isa,
+                        rs.large_pages, run.valid, run.score, run.timeline);
   }
   return text;
 }
@@ -267,7 +267,7 @@ TEST(ResultsReader, NamesWhatIsWrongWithADocument) {
        "runs[0].timeline: expected an object"},
       {"timeline without mgups", [](Json& j) { j["runs"][0]["timeline"].erase("mgups"); },
        "runs[0].timeline.mgups: missing"},
-      {"more seconds than the run", [](Json& j) { j["runs"][1]["timeline"]["mgups"] = {1, 2}; },
+      {"more seconds than the run", [](Json& j) { j["runs"][1]["timeline"]["mgups"][1] = 2; },
        "runs[1].timeline.mgups: 2 seconds in a run of 1 s"},
       {"negative second", [](Json& j) { j["runs"][2]["timeline"]["mgups"][0] = -1.5; },
        "runs[2].timeline.mgups[0]: -1.5 is not a rate of one second"},

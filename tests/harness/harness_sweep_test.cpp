@@ -142,7 +142,8 @@ TEST(HarnessSweep, DropsWithinARunAreLocatedOnePerRun) {
     harness_settings settings;
     settings.var = var;
     settings.runs.push_back(fake_point(var == "none" ? "none" : "2", 30, {}, nullptr));
-    settings.runs[0].results = {with_timeline(valid(500), quiet), with_timeline(valid(480), dropped),
+    settings.runs[0].results = {with_timeline(valid(500), quiet),
+                                with_timeline(valid(480), dropped),
                                 with_timeline(invalid(), dropped)};
     std::ostringstream err;
     warn_timeline_drops(settings, err);

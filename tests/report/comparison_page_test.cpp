@@ -61,7 +61,8 @@ ComparedFile sample_file(std::string name, std::string brand, std::string os_ver
       s.duration = 10;
       std::vector<double> timeline;
       if (!old_file && score > 0) {
-        timeline = sample_timeline(score, sub_run, points[i].label == "2" && sub_run == 2 ? 0.7 : 1);
+        timeline =
+            sample_timeline(score, sub_run, points[i].label == "2" && sub_run == 2 ? 0.7 : 1);
       }
       d.runs.push_back({i, sub_run, s, score > 0, score, std::move(timeline)});
       ++sub_run;
