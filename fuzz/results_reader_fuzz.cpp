@@ -26,6 +26,10 @@ bool trustworthy(const brisk::ResultsDocument& document) {
     if (!run.valid && run.score != 0.0) return false;
     if (run.valid && (s.threads < 1 || s.threads > (1u << 16))) return false;
     if (s.duration < brisk::kMinDuration || s.duration > brisk::kMaxDuration) return false;
+    if (run.timeline.size() > s.duration) return false;
+    for (const double rate : run.timeline) {
+      if (!(std::isfinite(rate) && rate >= 0.0 && rate <= 1e9)) return false;
+    }
     if (std::find(brisk::kGridSizes.begin(), brisk::kGridSizes.end(), s.size) ==
         brisk::kGridSizes.end()) {
       return false;

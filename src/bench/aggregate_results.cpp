@@ -72,6 +72,7 @@ RunOutcome aggregate_results(const RunResult& result) {
   RunOutcome outcome;
   outcome.messages = result.messages;
   outcome.init_ms = result.init_ms;
+  outcome.timeline = make_timeline(result.marks);
   outcome.threads.reserve(result.results.size());
   for (const ThreadResult& thread : result.results) {
     outcome.threads.push_back(ThreadOutcome{thread, thread_rate(thread), std::nullopt});

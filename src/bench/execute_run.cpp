@@ -72,15 +72,17 @@ void print_banner(const RunParams& params) {
 // nothing running yet, instead of failing half-way through the launch. On
 // Linux an allocation may succeed and only fail when touched, so the sizes are
 // also held against the free physical memory.
-std::optional<std::string> reserve_run_storage(std::uint32_t thread_count, RunResult& result,
-                                               std::vector<std::thread>& threads,
+std::optional<std::string> reserve_run_storage(std::uint32_t thread_count, std::uint32_t duration,
+                                               RunResult& result, std::vector<std::thread>& threads,
                                                ProgressBoard& board) {
+  const std::uint64_t marks_per_thread = std::uint64_t{duration} + 2;
   const std::uint64_t bytes_per_thread =
-      sizeof(ThreadResult) + sizeof(std::thread) + sizeof(ProgressSlot);
+      sizeof(ThreadResult) + sizeof(std::thread) + sizeof(ProgressSlot) + marks_per_thread * 8;
   bool fits = fits_in_free_memory(thread_count, bytes_per_thread);
   if (fits) {
     try {
       result.results.reserve(thread_count);
+      result.marks = StepMarks(thread_count, duration);
       threads.reserve(thread_count - 1);
       board = ProgressBoard(thread_count);
     } catch (const std::bad_alloc&) {
@@ -91,6 +93,7 @@ std::optional<std::string> reserve_run_storage(std::uint32_t thread_count, RunRe
   }
   if (fits) return std::nullopt;
   result.results = std::vector<ThreadResult>();
+  result.marks = StepMarks();
   threads = std::vector<std::thread>();
   board = ProgressBoard();
   return fmt::format("cannot reserve room for the results of {} threads; aborting", thread_count);
@@ -211,8 +214,8 @@ RunResult execute_run(const RunParams& params) {
     report_error(result.messages, "a run needs at least one thread; aborting");
     return result;
   }
-  if (const std::optional<std::string> failure =
-          reserve_run_storage(thread_count, result, shared.threads, shared.progress)) {
+  if (const std::optional<std::string> failure = reserve_run_storage(
+          thread_count, params.duration, result, shared.threads, shared.progress)) {
     report_error(result.messages, *failure);
     return result;
   }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/run_timeline.h"
 #include "bench/thread_result.h"
 
 namespace brisk {
@@ -45,6 +46,7 @@ struct RunOutcome {
   std::vector<std::string> messages;
   std::optional<std::int64_t> init_ms;  // "initialization took" as printed
   std::vector<ThreadOutcome> threads;   // in finishing order
+  RunTimeline timeline;                 // second by second; empty for a refused run
 };
 
 }  // namespace brisk

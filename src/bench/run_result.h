@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/step_marks.h"
 #include "bench/thread_result.h"
 
 namespace brisk {
@@ -25,6 +26,9 @@ struct RunResult {
   std::vector<std::string> messages;
   // "initialization took" as worker 0 printed it; none when it never got there.
   std::optional<std::int64_t> init_ms;
+  // Every thread's steps at each whole second of its timed loop, reserved
+  // with `results`; each worker writes only its own row.
+  StepMarks marks;
 };
 
 }  // namespace brisk

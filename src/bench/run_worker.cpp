@@ -2,10 +2,14 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <iostream>
+#include <limits>
 #include <memory>
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "bench/progress_line.h"
@@ -63,15 +67,23 @@ struct LoopEnd {
 };
 
 // Steps until the coarse timer shows the duration. No lock but the reporter's
-// console lock, no fast-timer reading and no allocation in here.
+// console lock, no fast-timer reading and no allocation in here. At each whole
+// coarse second the steps finished so far go into the thread's own marks,
+// reserved before the run: one comparison per step, one store per second.
 LoopEnd timed_loop(WorkerContext& ctx, Workload& workload) {
   const RunParams& params = ctx.params;
   ProgressSlot& slot = ctx.progress.slot(ctx.thread_index);
   const std::uint64_t updates_per_step = workload.updates_per_step();
   const std::int64_t target_ms = static_cast<std::int64_t>(params.duration) * 1000;
+  const std::span<std::uint64_t> marks = ctx.result.marks.row(ctx.thread_index);
+  ctx.result.marks.set_updates_per_step(ctx.thread_index, updates_per_step);
+  // A step that outlasts the run lands in the last mark.
+  const std::int64_t last_mark = marks.empty() ? 0 : static_cast<std::int64_t>(marks.size() - 1);
+  std::int64_t next_mark_ms = marks.empty() ? std::numeric_limits<std::int64_t>::max() : 1000;
   LoopEnd end;
   std::uint64_t i = 0;
   std::int64_t elapsed_ms = 0;
+  if (!marks.empty()) marks[0] = 0;
   // Coarse first at the start, fast first at the end: the fast span lies
   // inside the coarse one.
   end.coarse_start = CoarseTimer::now();
@@ -91,6 +103,12 @@ LoopEnd timed_loop(WorkerContext& ctx, Workload& workload) {
     if (ctx.stop_source.stop_requested()) return end;
     ++i;
     elapsed_ms = elapsed_milliseconds(ctx.coarse_timer, end.coarse_start, CoarseTimer::now());
+    if (elapsed_ms >= next_mark_ms) {
+      // A step longer than a second skips marks; the timeline spreads it.
+      const std::int64_t second = std::min(elapsed_ms / 1000, last_mark);
+      marks[static_cast<std::size_t>(second)] = i;
+      next_mark_ms = (second + 1) * 1000;
+    }
     if (elapsed_ms > 0) {
       const double updates = static_cast<double>(updates_per_step * i);
       slot.mgups.store(updates / (static_cast<double>(elapsed_ms) * 1000.0),

@@ -23,9 +23,15 @@ Json numbers(const std::vector<double>& values) {
 }
 
 // Every point of one file with its own runs, matched or not, so a chart can
-// draw each file's whole line.
+// draw each file's whole line, and each run's course second by second.
 Json points_json(const ResultsDocument& d) {
   const std::vector<PointSide> sides = point_sides(d);
+  std::vector<Json> timelines(sides.size(), Json::array());
+  for (const DocumentRun& run : d.runs) {
+    if (run.point_index >= timelines.size()) continue;
+    timelines[run.point_index].push_back(
+        Json{{"sub_run", run.sub_run}, {"valid", run.valid}, {"mgups", numbers(run.timeline)}});
+  }
   std::map<std::string, std::uint32_t> seen;
   Json out = Json::array();
   for (std::size_t i = 0; i < sides.size(); ++i) {
@@ -36,7 +42,8 @@ Json points_json(const ResultsDocument& d) {
                        {"runs", side.runs},
                        {"average", number(side.average)},
                        {"spread_percent", number(side.spread_percent)},
-                       {"noisy", side.noisy}});
+                       {"noisy", side.noisy},
+                       {"timelines", std::move(timelines[i])}});
   }
   return out;
 }

@@ -14,12 +14,16 @@ namespace {
 using Json = nlohmann::json;
 
 // Where a value sits, as far as pruning cares.
-enum class Place { other, root, runs, run, pruned };
+enum class Place { other, root, runs, run, timeline, pruned };
 
 Place member_place(Place object, std::string_view key) {
   if (object == Place::root && key == "runs") return Place::runs;
   if (object == Place::root && key == "summary") return Place::pruned;
   if (object == Place::run && key == "threads") return Place::pruned;
+  // A run's timeline is kept for the comparison page, its threads' share of
+  // it is not.
+  if (object == Place::run && key == "timeline") return Place::timeline;
+  if (object == Place::timeline && key == "threads") return Place::pruned;
   return Place::other;
 }
 

@@ -10,7 +10,8 @@
 namespace brisk {
 
 // Parses `text`, which must already be valid UTF-8, into `out`, leaving out
-// the document's "summary" and the "threads" of each element of "runs": their
+// the document's "summary", the "threads" of each element of "runs" and the
+// "threads" of such an element's "timeline" object: their
 // text is still checked to be JSON within kMaxJsonDepth, nothing of it is
 // kept. Every value kept is what nlohmann's parser would give (the last of
 // repeated keys wins; integers unsigned, signed or, past 64 bits, double).

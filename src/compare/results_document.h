@@ -21,6 +21,9 @@ struct DocumentRun {
   RunSettings settings;  // what the run really used
   bool valid = false;
   double score = 0.0;  // MGups; finite and positive when valid, 0 otherwise
+  // MGups of every whole second, summed over the threads; at most `duration`
+  // entries, each finite and at least 0. Empty in files of older versions.
+  std::vector<double> timeline;
 };
 
 struct ResultsDocument {

@@ -259,6 +259,28 @@ double run_score(JsonFields& f, const JsonPlace& run, bool valid) {
   return score;
 }
 
+// Files of older versions have no timeline; one that is there must be what
+// a run of that duration could have recorded. Its threads' share is not read.
+std::vector<double> run_timeline(JsonFields& f, const JsonPlace& run, std::uint32_t duration) {
+  if (!f.ok() || !run.value->is_object() || !run.value->contains("timeline")) return {};
+  const JsonPlace mgups = f.member(f.member(run, "timeline"), "mgups");
+  const std::size_t count = f.array_size(mgups);
+  if (count > duration) {
+    f.fail(mgups, fmt::format("{} seconds in a run of {} s", count, duration));
+    return {};
+  }
+  std::vector<double> rates(count);
+  for (std::size_t i = 0; i < count && f.ok(); ++i) {
+    const JsonPlace second = f.element(mgups, i);
+    rates[i] = f.number(second);
+    if (f.ok() && !(std::isfinite(rates[i]) && rates[i] >= 0.0 && rates[i] <= kMaxScore)) {
+      f.fail(second, fmt::format("{} is not a rate of one second (0 to {} MGups)",
+                                 second.value->dump(), kMaxScore));
+    }
+  }
+  return rates;
+}
+
 void read_runs(JsonFields& f, const JsonPlace& root, ResultsDocument& out) {
   const JsonPlace runs = f.member(root, "runs");
   const std::size_t count = f.array_size(runs);
@@ -281,6 +303,7 @@ void read_runs(JsonFields& f, const JsonPlace& root, ResultsDocument& out) {
     entry.valid = f.boolean(f.member(run, "valid"));
     read_run_settings(f, run, entry.valid, entry.settings);
     entry.score = run_score(f, run, entry.valid);
+    entry.timeline = run_timeline(f, run, entry.settings.duration);
   }
 }
 

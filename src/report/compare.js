@@ -8,7 +8,8 @@
 
 const root = document.getElementById('report');
 window.briskCharts = {
-  score: null
+  score: null,
+  timelines: []
 };
 
 // --- small DOM and text helpers -------------------------------------------
@@ -585,6 +586,124 @@ function scoreSection() {
   window.briskCharts.score = scoreChart(box, categories());
 }
 
+// --- second by second: the two files' runs of one point ----------------------
+
+function pointOf(file, label, occurrence) {
+  return files[file].points.find((p) => p.label === label && p.occurrence === occurrence) || null;
+}
+
+// The runs of a point that carry a second-by-second record.
+function timelinesOf(point) {
+  const runs = point && Array.isArray(point.timelines) ? point.timelines : [];
+  return runs.filter((t) => Array.isArray(t.mgups) && t.mgups.length > 0);
+}
+
+// Whole seconds only, spaced so their labels never touch.
+function secondTicks(min, max, pixels) {
+  const first = Math.max(0, Math.ceil(min));
+  const last = Math.floor(max);
+  const room = Math.max(1, Math.floor(pixels / 36));
+  let step = 1;
+  for (const s of [1, 2, 5, 10, 20, 50, 100, 200, 500, 1000]) {
+    step = s;
+    if ((last - first + 1) / s <= room) break;
+  }
+  const ticks = [];
+  for (let v = Math.ceil(first / step) * step; v <= last; v += step) {
+    ticks.push({v: v, label: String(v)});
+  }
+  return ticks;
+}
+
+// One line per run of one file's point, on the scales both charts share.
+function timelineChart(box, file, runs, seconds, top) {
+  // The second from k to k + 1 in its middle, as on the report page.
+  const rows = [];
+  for (let k = 0; k < seconds; k += 1) {
+    rows.push([k + 0.5, ...runs.map((t) => (k < t.mgups.length && isNumber(t.mgups[k]) ?
+                                                t.mgups[k] : null))]);
+  }
+  const dashed = {};
+  runs.forEach((t, i) => {
+    if (!t.valid) dashed['s' + i] = {strokePattern: [5, 4]};
+  });
+  return new Dygraph(box, rows, {
+    labels: ['second', ...runs.map((t, i) => 's' + i)],
+    xlabel: 'time in the run (s)',
+    ylabel: 'MGups',
+    valueRange: [0, top],
+    dateWindow: [0, seconds],
+    drawPoints: seconds <= 60,
+    pointSize: 2,
+    colors: runs.map(() => colour(file)),
+    series: dashed,
+    legend: 'never',
+    axes: {x: {drawGrid: false, ticker: secondTicks}, y: {axisLabelWidth: 56}},
+  });
+}
+
+function drawTimelinePair(pair, row) {
+  for (const chart of window.briskCharts.timelines) chart.destroy();
+  window.briskCharts.timelines = [];
+  pair.replaceChildren();
+  const sides = [0, row.file].map((file) => ({
+                                    file: file,
+                                    runs: timelinesOf(pointOf(file, row.label, row.occurrence))
+                                  }));
+  const all = sides.flatMap((side) => side.runs);
+  if (!all.length) {
+    pair.append(el('p', {class: 'notice'},
+                   'Neither file holds this point second by second (files of brisk before ' +
+                       'this record was kept).'));
+    return;
+  }
+  const seconds = Math.max(...all.map((t) => t.mgups.length));
+  const highest = Math.max(...all.flatMap((t) => t.mgups.filter(isNumber)), 0);
+  const top = highest > 0 ? highest * 1.08 : 1;
+  for (const side of sides) {
+    const box = el('div', {
+      class: 'chart timeline',
+      role: 'img',
+      'aria-label': files[side.file].name + ': MGups second by second at ' + rowPoint(row)
+    });
+    const column = el('div', {class: 'timeline-side'}, fileKey(side.file));
+    pair.append(column);
+    if (!side.runs.length) {
+      column.append(el('p', {class: 'note'}, 'No second-by-second record in this file.'));
+      continue;
+    }
+    column.append(el('div', {class: 'chart-frame'}, box),
+                  el('p', {class: 'sub'}, plural(side.runs.length, 'run', 'runs') +
+                                              (side.runs.some((t) => !t.valid) ?
+                                                   ' (dashed: invalid)' : '')));
+    window.briskCharts.timelines.push(timelineChart(box, side.file, side.runs, seconds, top));
+  }
+}
+
+function timelineSection() {
+  const section =
+      el('section', {id: 'timelines'}, el('h2', null, 'Second by second'));
+  root.append(section);
+  if (!data.rows.length) {
+    section.append(el('p', {class: 'notice'}, 'No matched point to draw.'));
+    return;
+  }
+  const select = el('select', {id: 'timeline-point'});
+  data.rows.forEach((r, index) => {
+    select.append(el('option', {value: index},
+                     (files.length > 2 ? fileTag(r.file) + ', ' : '') + rowPoint(r)));
+  });
+  const pair = el('div', {class: 'timeline-pair', id: 'timeline-pair'});
+  section.append(
+      el('label', {class: 'pick'}, 'Point ', select), pair,
+      el('p', {class: 'note'},
+         'Each line is one run: its updates of every whole second, summed over its threads. ' +
+             'Both charts share their scales.'));
+  const draw = () => drawTimelinePair(pair, data.rows[Number(select.value)]);
+  select.addEventListener('change', draw);
+  draw();
+}
+
 // --- the change chart: bars and 95% intervals, drawn as SVG ------------------
 
 function niceStep(span) {
@@ -763,6 +882,7 @@ if (data.schema.version !== 1) {
 root.append(comparisonSection());
 deltaSection();
 scoreSection();
+timelineSection();
 root.append(machineSection());
 document.documentElement.setAttribute('data-brisk-ready', 'true');
 })();

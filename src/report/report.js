@@ -7,6 +7,8 @@
 
 const root = document.getElementById('report');
 window.briskChart = null;
+window.briskTimeline = null;
+window.briskThreadTimeline = null;
 
 // --- small DOM and text helpers -------------------------------------------
 
@@ -498,6 +500,122 @@ function chartSection() {
   }
 }
 
+// --- second by second ------------------------------------------------------
+
+// A run's per-second MGups as the document holds it; null when it has none
+// (a document of an older brisk, or a run that never started its loop).
+function timelineOf(run) {
+  const t = run.timeline;
+  const ok = (v) => Array.isArray(v) && v.length > 0 && v.every((x) => typeof x === 'number');
+  return t && ok(t.mgups) ? t : null;
+}
+
+// Whole seconds only, spaced so their labels never touch.
+function secondTicks(min, max, pixels) {
+  const first = Math.max(0, Math.ceil(min));
+  const last = Math.floor(max);
+  const room = Math.max(1, Math.floor(pixels / 36));
+  let step = 1;
+  for (const s of [1, 2, 5, 10, 20, 50, 100, 200, 500, 1000]) {
+    step = s;
+    if ((last - first + 1) / s <= room) break;
+  }
+  const ticks = [];
+  for (let v = Math.ceil(first / step) * step; v <= last; v += step) {
+    ticks.push({v: v, label: String(v)});
+  }
+  return ticks;
+}
+
+// One line per series over the seconds of the run, the second from k to
+// k + 1 drawn in its middle, so a drop the warning names "from k s" lies
+// between those ticks.
+function drawTimeline(box, legend, names, series) {
+  const seconds = Math.max(...series.map((s) => s.length));
+  const rows = [];
+  for (let k = 0; k < seconds; k += 1) {
+    rows.push([k + 0.5, ...series.map((s) => (k < s.length ? s[k] : null))]);
+  }
+  const chart = new Dygraph(box, rows, {
+    labels: ['second', ...names],
+    xlabel: 'time in the run (s)',
+    ylabel: 'MGups',
+    includeZero: true,
+    drawPoints: seconds <= 60,
+    pointSize: 2,
+    strokeWidth: 1.5,
+    labelsDiv: legend,
+    legend: 'always',
+    labelsSeparateLines: false,
+    dateWindow: [0, seconds],
+    axes: {
+      x: {
+        valueFormatter: (x) => (x - 0.5) + '\u2013' + (x + 0.5) + ' s',
+        ticker: secondTicks,
+        drawGrid: false
+      },
+      y: {axisLabelWidth: 64, valueFormatter: (y) => fixed2(y)}
+    }
+  });
+  const redraw = () => chart.resize();
+  window.addEventListener('beforeprint', redraw);
+  window.addEventListener('afterprint', redraw);
+  return chart;
+}
+
+function chartBox(id, label) {
+  const box = el('div', {id: id, class: 'chart', role: 'img', 'aria-label': label});
+  const legend = el('div', {class: 'chart-legend'});
+  return {box: box, legend: legend, frame: el('div', {class: 'chart-frame'}, box)};
+}
+
+function threadView(section, runs) {
+  const select = el('select', {id: 'thread-timeline-run'});
+  runs.forEach((placed, i) => select.append(el('option', {value: i}, runName(placed))));
+  const view = chartBox('thread-timeline-chart', 'MGups of each thread, second by second');
+  section.append(
+      el('h3', null, 'Each thread, second by second'),
+      el('label', {class: 'pick'}, 'Run ', select), view.frame, view.legend);
+  const draw = () => {
+    if (window.briskThreadTimeline) window.briskThreadTimeline.destroy();
+    const run = runs[Number(select.value)].run;
+    const threads = timelineOf(run).threads;
+    const names = threads.map((_, index) => 'T' + index);
+    // A thread without a second still gets its name, with nothing drawn.
+    window.briskThreadTimeline =
+        drawTimeline(view.box, view.legend, names, threads.map((t) => (Array.isArray(t) ? t : [])));
+  };
+  select.addEventListener('change', draw);
+  draw();
+}
+
+function timelineSection() {
+  const section =
+      el('section', {id: 'timeline'}, el('h2', null, 'Second by second'));
+  root.append(section);
+  const drawn = placedRuns.filter((p) => p.valid && timelineOf(p.run));
+  if (!drawn.length) {
+    section.append(
+        el('p', {class: 'note'},
+           placedRuns.some((p) => p.valid) ?
+               'The runs of this document were not recorded second by second.' :
+               'No valid run to draw.'));
+    return;
+  }
+  const view = chartBox('timeline-chart', 'MGups of every valid run, second by second');
+  section.append(view.frame, view.legend,
+                 el('p', {class: 'note'},
+                    'One line per valid run: the updates of each whole second, summed over ' +
+                        'its threads. A line that sags is a run that lost its pace.'));
+  window.briskTimeline =
+      drawTimeline(view.box, view.legend, drawn.map(runName), drawn.map((p) => timelineOf(p.run).mgups));
+  const threaded = drawn.filter((p) => {
+    const threads = timelineOf(p.run).threads;
+    return Array.isArray(threads) && threads.length > 1;
+  });
+  if (threaded.length) threadView(section, threaded);
+}
+
 // --- per-thread bars -------------------------------------------------------
 
 function threadBars(threads, scale) {
@@ -590,6 +708,7 @@ if (data.schema && data.schema.version !== 1) {
 }
 root.append(resultsTable());
 chartSection();
+timelineSection();
 root.append(threadSection());
 document.documentElement.setAttribute('data-brisk-ready', 'true');
 })();

@@ -27,6 +27,12 @@ Json thread_json(const ThreadOutcome& t) {
               {"mgups", t.mgups}};
 }
 
+Json timeline_json(const RunTimeline& timeline) {
+  Json threads = Json::array();
+  for (const std::vector<double>& rates : timeline.threads) threads.push_back(rates);
+  return Json{{"mgups", timeline.mgups}, {"threads", std::move(threads)}};
+}
+
 Json run_json(const ResultsRecord& record, const RunRecord& run) {
   const RunOutcome& o = run.outcome;
   const RunSettings& s = o.settings;
@@ -49,7 +55,8 @@ Json run_json(const ResultsRecord& record, const RunRecord& run) {
               {"warnings", o.valid ? o.messages : none},
               {"field_memory_per_thread_bytes", memory_per_thread(s.size)},
               {"initialization_ms", or_null(o.init_ms)},
-              {"threads", std::move(threads)}};
+              {"threads", std::move(threads)},
+              {"timeline", timeline_json(o.timeline)}};
 }
 
 Json summary_json(const SummaryRow& row) {

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "bench/run_fixture.h"
@@ -39,7 +41,17 @@ TEST(RunWorker, FourThreadsRunTheWholeProtocolAndAllProduceResults) {
     EXPECT_EQ(thread.updates, thread.iterations * 1000);
     EXPECT_GE(thread.coarse_ms, 1000);  // the loop ends on the coarse timer
     EXPECT_LE(thread.fast_us / 1000, thread.coarse_ms + 31);
+    // The loop ends at the step that reaches the duration, which is also the
+    // step that records the last mark.
+    const std::span<const std::uint64_t> marks =
+        std::as_const(run.result.marks).row(thread.thread_index);
+    EXPECT_EQ(std::vector<std::uint64_t>(marks.begin(), marks.end()),
+              (std::vector<std::uint64_t>{0, thread.iterations}));
+    EXPECT_EQ(run.outcome.timeline.threads.at(thread.thread_index),
+              std::vector<double>{static_cast<double>(thread.updates) / 1e6});
   }
+  ASSERT_EQ(run.outcome.timeline.mgups.size(), 1u);
+  EXPECT_GT(run.outcome.timeline.mgups[0], 0.0);
   EXPECT_EQ(seen, std::vector<bool>(4, true));
   EXPECT_EQ(run.made, 4);
   EXPECT_EQ(run.destroyed, 4);
@@ -76,6 +88,11 @@ TEST_P(WorkerFailure, StopsTheRunJoinsEveryThreadAndReportsIt) {
   EXPECT_EQ(run.made, where == FailAt::make ? 3 : 4);
   for (const ThreadResult& result : run.result.results) EXPECT_NE(result.thread_index, thread);
   EXPECT_TRUE(run.err.ends_with(test::kInvalidBox)) << run.err;
+  // Every thread has its place in the timeline; only a failure after the
+  // timed loops leaves whole seconds in it.
+  ASSERT_EQ(run.outcome.timeline.threads.size(), 4u);
+  EXPECT_EQ(run.outcome.timeline.threads[thread].size(), where == FailAt::validate ? 1u : 0u);
+  EXPECT_EQ(run.outcome.timeline.mgups.size(), where == FailAt::validate ? 1u : 0u);
 
   const std::string text = failure_text(where, thread);
   switch (where) {

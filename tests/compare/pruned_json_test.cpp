@@ -43,7 +43,11 @@ Json pruned(Json full) {
   full.erase("summary");
   if (auto runs = full.find("runs"); runs != full.end() && runs->is_array()) {
     for (Json& run : *runs) {
-      if (run.is_object()) run.erase("threads");
+      if (!run.is_object()) continue;
+      run.erase("threads");
+      if (auto timeline = run.find("timeline"); timeline != run.end() && timeline->is_object()) {
+        timeline->erase("threads");
+      }
     }
   }
   return full;
@@ -78,6 +82,8 @@ TEST(PrunedJson, TakesWhatNlohmannTakesWithTheSameValuesAndTypes) {
       R"({"": "empty key"})",
       R"({"runs": [{"threads": [1, 2], "score": 3}, 4, {"x": {"threads": 5}}],)"
       R"( "summary": [{"a": 1}], "threads": 6})",
+      R"({"runs": [{"timeline": {"mgups": [1.5, 2], "threads": [[1], [2, 3]]}},)"
+      R"( {"timeline": [{"threads": 1}]}, {"x": {"timeline": {"threads": 2}}}]})",
       R"({"machine": {"summary": 1, "runs": [{"threads": 2}]}})",
       std::string(64, '[') + std::string(64, ']'),
   };
@@ -123,6 +129,7 @@ TEST(PrunedJson, DeclinesWhatIsNotJsonEvenInsidePrunedMembers) {
       R"({"runs": [{"threads": [{"a" 1}]}]})",
       R"({"runs": [{"threads": ["\ud800"]}]})",
       R"({"runs": [{"threads": [01]}]})",
+      R"({"runs": [{"timeline": {"threads": [[1e999]]}}]})",
   };
   for (const std::string& text : texts) {
     Json quick;

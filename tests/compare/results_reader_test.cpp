@@ -38,7 +38,9 @@ RunRecord make_run(std::size_t point, std::uint32_t sub_run, std::uint32_t threa
     thread.mgups = score / threads;
     thread.processor = PlacedProcessor{0, t};
     run.outcome.threads.push_back(thread);
+    run.outcome.timeline.threads.push_back({score / threads});
   }
+  run.outcome.timeline.mgups = {score};
   return run;
 }
 
@@ -101,9 +103,9 @@ std::string describe(const ResultsDocument& d) {
                       d.sweep.points);
   for (const DocumentRun& run : d.runs) {
     const RunSettings& rs = run.settings;
-    text += fmt::format("{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{:.17g}\n", run.point_index, run.sub_run,
+    text += fmt::format("{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{:.17g}|{}\n", run.point_index, run.sub_run,
                         rs.threads, rs.duration, rs.size, rs.threading, rs.workload, rs.isa,
-                        rs.large_pages, run.valid, run.score);
+                        rs.large_pages, run.valid, run.score, run.timeline);
   }
   return text;
 }
@@ -158,6 +160,18 @@ TEST(ResultsReader, IgnoresMembersItDoesNotKnow) {
   ResultsDocument read;
   ASSERT_EQ(parse_results_document(json.dump(), read), std::nullopt);
   EXPECT_EQ(describe(read), describe(document_from_record(realistic_record())));
+}
+
+// A file of an older brisk has no timelines; its runs read with none.
+TEST(ResultsReader, ReadsFilesWithoutTimelines) {
+  Json json = Json::parse(render_json(realistic_record()));
+  for (Json& run : json["runs"]) run.erase("timeline");
+  ResultsDocument read;
+  ASSERT_EQ(parse_results_document(json.dump(), read), std::nullopt);
+  ASSERT_EQ(read.runs.size(), 6u);
+  for (const DocumentRun& run : read.runs) EXPECT_TRUE(run.timeline.empty());
+  EXPECT_EQ(parse_results_document(render_json(realistic_record()), read), std::nullopt);
+  EXPECT_EQ(read.runs[3].timeline, std::vector<double>{830.125});
 }
 
 struct BadDocument {
@@ -249,6 +263,18 @@ TEST(ResultsReader, NamesWhatIsWrongWithADocument) {
        "machine.cpu.family: -1 is out of range"},
       {"frequency", [](Json& j) { j["timers"]["fast"]["frequency_hz"] = 1e10; },
        "timers.fast.frequency_hz: expected an integer"},
+      {"timeline not an object", [](Json& j) { j["runs"][0]["timeline"] = Json::array(); },
+       "runs[0].timeline: expected an object"},
+      {"timeline without mgups", [](Json& j) { j["runs"][0]["timeline"].erase("mgups"); },
+       "runs[0].timeline.mgups: missing"},
+      {"more seconds than the run", [](Json& j) { j["runs"][1]["timeline"]["mgups"][1] = 2; },
+       "runs[1].timeline.mgups: 2 seconds in a run of 1 s"},
+      {"negative second", [](Json& j) { j["runs"][2]["timeline"]["mgups"][0] = -1.5; },
+       "runs[2].timeline.mgups[0]: -1.5 is not a rate of one second"},
+      {"absurd second", [](Json& j) { j["runs"][2]["timeline"]["mgups"][0] = 1e300; },
+       "runs[2].timeline.mgups[0]: 1e+300 is not a rate"},
+      {"second as text", [](Json& j) { j["runs"][2]["timeline"]["mgups"][0] = "5"; },
+       "runs[2].timeline.mgups[0]: expected a number"},
       {"deep unknown member", [&](Json& j) { j["future"] = nesting; },
        "nested deeper than 64 levels"},
   };

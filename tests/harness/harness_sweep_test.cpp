@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench/console_capture.h"
+#include "harness/drop_warning.h"
 #include "harness/harness_runner.h"
 
 namespace brisk {
@@ -125,6 +126,32 @@ TEST(HarnessSweep, NoisyPointsGetOneWarningEach) {
             "scores are not comparable as they stand\n"
             "warning: threads 4: spread 5.01% (over 5%): the machine was busy or throttling; its "
             "scores are not comparable as they stand\n");
+}
+
+RunOutcome with_timeline(RunOutcome outcome, std::vector<double> mgups) {
+  outcome.timeline.mgups = std::move(mgups);
+  return outcome;
+}
+
+// One line per valid run with a drop, named like the noisy-point line; quiet
+// and invalid runs say nothing.
+TEST(HarnessSweep, DropsWithinARunAreLocatedOnePerRun) {
+  const std::vector<double> dropped = {500, 520, 520, 410, 400, 520, 510};
+  const std::vector<double> quiet = {300, 520, 500, 510, 520, 505, 515};
+  for (const std::string var : {"none", "threads"}) {
+    harness_settings settings;
+    settings.var = var;
+    settings.runs.push_back(fake_point(var == "none" ? "none" : "2", 30, {}, nullptr));
+    settings.runs[0].results = {with_timeline(valid(500), quiet),
+                                with_timeline(valid(480), dropped),
+                                with_timeline(invalid(), dropped)};
+    std::ostringstream err;
+    warn_timeline_drops(settings, err);
+    const std::string where = var == "none" ? "" : "threads 2: ";
+    EXPECT_EQ(err.str(), "warning: " + where +
+                             "run 2: from 3 s to 5 s the rate fell to 405.00 MGups, 21% below the "
+                             "run's median second (515.00 MGups)\n");
+  }
 }
 
 TEST(HarnessSweep, LongLabelsAndVariableNamesWidenTheFirstColumn) {

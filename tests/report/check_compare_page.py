@@ -8,7 +8,8 @@ valid run and one average per point for every file, the change chart one bar
 per computed change and one whisker per interval, the table's rows are the
 document's rows and sort by a clicked column, the differing machine fields are
 highlighted, noisy sides, unlike rows, unmatched points and unfinished files
-show, and nothing scrolls sideways at 390 px. A screenshot of each page goes
+show, every matched point draws both files' runs second by second side by
+side, and nothing scrolls sideways at 390 px. A screenshot of each page goes
 into the output folder.
 
   /usr/bin/python3 tests/report/check_compare_page.py --out DIR PAGE.html [PAGE.html ...]
@@ -201,6 +202,44 @@ def check_context(checks, name, doc, state):
                  f"{name}: unfinished files marked", str(state["incompleteBadges"]))
 
 
+TIMELINES = r"""
+const select = document.getElementById('timeline-point');
+if (!select) return null;
+select.value = String(arguments[0]);
+select.dispatchEvent(new Event('change'));
+return window.briskCharts.timelines.map((g) => ({
+  series: g.getLabels().slice(1).map((label, i) =>
+      (g.layout_.points[i] || []).filter((p) => p.yval !== null && isFinite(p.canvasy))
+                                 .map((p) => p.yval)),
+  range: g.yAxisRange()
+}));
+"""
+
+
+def check_timelines(checks, driver, name, doc):
+    """For every matched point: the base's and the other file's runs side by
+    side, one line per run that holds its seconds, on one shared scale."""
+    files = doc["files"]
+    for index, row in enumerate(doc["rows"]):
+        charts = driver.execute_script(TIMELINES, index)
+        if not checks.check(charts is not None, f"{name}: a point can be chosen for the timelines"):
+            return
+        expected = []
+        for file in (0, row["file"]):
+            point = next(p for p in files[file]["points"]
+                         if p["label"] == row["label"] and p["occurrence"] == row["occurrence"])
+            runs = [[v for v in t["mgups"] if v is not None] for t in point["timelines"]
+                    if t["mgups"]]
+            if runs:
+                expected.append(runs)
+        where = f"{name}: row {index} ({point_name(doc, row)}, file {row['file']})"
+        checks.check([c["series"] for c in charts] == expected,
+                     f"{where}: one line per run and side, its seconds drawn",
+                     f"{[c['series'] for c in charts]} != {expected}")
+        checks.check(len({tuple(c["range"]) for c in charts}) <= 1, f"{where}: one shared scale",
+                     str([c["range"] for c in charts]))
+
+
 def check_page(checks, driver, page, shot, width):
     name = os.path.basename(page)
     with open(page, encoding="utf-8") as f:
@@ -219,6 +258,7 @@ def check_page(checks, driver, page, shot, width):
     check_deltas(checks, name, doc, state)
     check_context(checks, name, doc, state)
     check_table(checks, driver, name, doc, state)
+    check_timelines(checks, driver, name, doc)
     checks.check(page_width_fits(driver, 390), f"{name}: no sideways scrolling at 390 px")
     # The screenshot shows the table in the document's order.
     state = load(checks, driver, page)

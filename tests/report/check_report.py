@@ -4,7 +4,8 @@
 Runs brisk a few times with --export-html/--export-json, opens every page in
 headless Chromium and checks it against the results it embeds: no console
 error, a chart that drew one dot per valid run and nothing for invalid ones,
-the console's table cells, the invalid runs listed with their reasons, no
+one line per valid run second by second (and one per thread in the thread
+view), the console's table cells, the invalid runs listed with their reasons, no
 request leaving the page, no sideways scrolling on a phone. A screenshot of
 each page goes into the output folder.
 
@@ -113,6 +114,16 @@ if (g) {
   out.chart = {runs: drawn('runs'), averages: drawn('average'), area: [area.w, area.h],
                yRange: g.yAxisRange()};
 }
+// Second by second: each chart's lines and the values they drew.
+const lines = (chart) => chart ? chart.getLabels().slice(1).map((label, i) => ({
+  name: label,
+  values: (chart.layout_.points[i] || []).filter((p) => p.yval !== null && isFinite(p.canvasy))
+                                         .map((p) => p.yval)
+})) : null;
+out.timeline = lines(window.briskTimeline);
+out.threadTimeline = lines(window.briskThreadTimeline);
+out.threadTimelineRuns = [...document.querySelectorAll('#thread-timeline-run option')]
+                             .map((o) => o.textContent);
 return out;
 """
 
@@ -125,6 +136,37 @@ def page_width_fits(driver, width):
         "return document.documentElement.scrollWidth <= document.documentElement.clientWidth")
     driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
     return fits
+
+
+def run_name(doc, run):
+    if doc["sweep"]["variable"] == "none":
+        return f"run {run['sub_run']}"
+    return f"{doc['sweep']['variable']} {run['point']}, run {run['sub_run']}"
+
+
+def check_timeline(checks, name, doc, state):
+    """One line per valid run that holds its seconds, each second drawn; a
+    thread view of the first run with more than one thread."""
+    drawn = [r for r in doc["runs"] if r["valid"] and r.get("timeline") and r["timeline"]["mgups"]]
+    if not drawn:
+        checks.check(state["timeline"] is None, f"{name}: no timeline chart without a timeline")
+        return
+    lines = state["timeline"] or []
+    expected = [{"name": run_name(doc, r), "values": r["timeline"]["mgups"]} for r in drawn]
+    checks.check(lines == expected, f"{name}: timeline draws one line per run ({len(drawn)})",
+                 f"{lines} != {expected}")
+    threaded = [r for r in drawn if len(r["timeline"]["threads"]) > 1]
+    checks.check(state["threadTimelineRuns"] == [run_name(doc, r) for r in threaded],
+                 f"{name}: thread view offered for the runs with more than one thread",
+                 str(state["threadTimelineRuns"]))
+    if threaded:
+        threads = threaded[0]["timeline"]["threads"]
+        want = [{"name": f"T{i}", "values": t} for i, t in enumerate(threads)]
+        checks.check(state["threadTimeline"] == want,
+                     f"{name}: thread view draws one line per thread ({len(threads)})",
+                     f"{state['threadTimeline']} != {want}")
+    else:
+        checks.check(state["threadTimeline"] is None, f"{name}: no thread view for one thread")
 
 
 def check_page(checks, driver, page, shot, expect_running=None):
@@ -198,6 +240,8 @@ def check_page(checks, driver, page, shot, expect_running=None):
                      f"{name}: average line through the summary averages")
         checks.check(chart["yRange"][0] <= 0 < min(scores) and chart["yRange"][1] >= max(scores),
                      f"{name}: score axis spans zero to every score", str(chart["yRange"]))
+
+    check_timeline(checks, name, doc, state)
 
     # Each invalid run: listed with every reason, and its cell says why.
     for run in invalid:

@@ -18,8 +18,22 @@ struct SamplePoint {
   std::vector<double> scores;  // 0 for an invalid run
 };
 
+// Ten seconds around the score, a little uneven; from 6 s on at `late`
+// times the pace.
+std::vector<double> sample_timeline(double score, std::uint32_t sub_run, double late) {
+  std::vector<double> seconds;
+  for (std::uint32_t k = 0; k < 10; ++k) {
+    const double wobble = 1.0 + 0.01 * (static_cast<double>((k * 7 + sub_run) % 5) - 2.0);
+    seconds.push_back(score * wobble * (k >= 6 ? late : 1.0));
+  }
+  return seconds;
+}
+
+// A file of an older brisk (`old_file`) has no timelines; in the others the
+// second run at 2 threads slows down after 6 s.
 ComparedFile sample_file(std::string name, std::string brand, std::string os_version,
-                         const std::vector<SamplePoint>& points, bool incomplete) {
+                         const std::vector<SamplePoint>& points, bool incomplete,
+                         bool old_file = false) {
   ComparedFile f;
   f.name = std::move(name);
   f.incomplete = incomplete;
@@ -44,7 +58,14 @@ ComparedFile sample_file(std::string name, std::string brand, std::string os_ver
       RunSettings s;
       s.threads = static_cast<std::uint32_t>(std::stoul(points[i].label));
       s.isa = "avx2";
-      d.runs.push_back({i, sub_run++, s, score > 0, score});
+      s.duration = 10;
+      std::vector<double> timeline;
+      if (!old_file && score > 0) {
+        timeline =
+            sample_timeline(score, sub_run, points[i].label == "2" && sub_run == 2 ? 0.7 : 1);
+      }
+      d.runs.push_back({i, sub_run, s, score > 0, score, std::move(timeline)});
+      ++sub_run;
     }
   }
   return f;
@@ -115,7 +136,7 @@ Comparison sample_comparison() {
                                 false));
   c.files.push_back(sample_file("laptop.json", "Intel(R) Core(TM) i7-1165G7 @ 2.80GHz", "12.5",
                                 {{"1", {1302.8, 1311.5, 0}}, {"2", {2110.4, 2151.9}}, {"4", {}}},
-                                true));
+                                true, true));
   c.differences = {{"cpu.brand", {ryzen, ryzen, "Intel(R) Core(TM) i7-1165G7 @ 2.80GHz"}},
                    {"cpu.vendor", {"amd", "amd", "intel"}},
                    {"cpu.family", {"25", "25", "6"}},
@@ -142,7 +163,17 @@ TEST(ComparisonPage, RendersTheSampleForTheBrowserCheck) {
   const std::string open = R"(<script type="application/json" id="brisk-data">)";
   const std::size_t begin = page.find(open) + open.size();
   const std::string block = page.substr(begin, page.find("</script", begin) - begin);
-  EXPECT_EQ(nlohmann::json::parse(block), nlohmann::json::parse(json));
+  const nlohmann::json parsed = nlohmann::json::parse(json);
+  EXPECT_EQ(nlohmann::json::parse(block), parsed);
+  // Each point lists its runs' seconds: the invalid one and an old file's
+  // with none.
+  const nlohmann::json& sagging = parsed["files"][1]["points"][1]["timelines"];
+  ASSERT_EQ(sagging.size(), 3u);
+  EXPECT_EQ(sagging[1]["sub_run"], 2);
+  ASSERT_EQ(sagging[1]["mgups"].size(), 10u);
+  EXPECT_LT(sagging[1]["mgups"][9].get<double>(), 0.8 * sagging[1]["mgups"][1].get<double>());
+  EXPECT_EQ(parsed["files"][2]["points"][0]["timelines"][2],
+            nlohmann::json({{"sub_run", 3}, {"valid", false}, {"mgups", nlohmann::json::array()}}));
   for (const auto& [path, text] : {std::pair{BRISK_SAMPLE_COMPARISON_JSON, json},
                                    std::pair{BRISK_SAMPLE_COMPARISON_HTML, page}}) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

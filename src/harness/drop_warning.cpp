@@ -1,0 +1,32 @@
+#include "harness/drop_warning.h"
+
+#include <fmt/format.h>
+
+#include <optional>
+#include <string>
+
+#include "bench/timeline_drop.h"
+
+namespace brisk {
+
+void warn_timeline_drops(const harness_settings& settings, std::ostream& err) {
+  for (const harness_run& point : settings.runs) {
+    // Without a sweep the one point needs no name, as in the noisy-point line.
+    const std::string where =
+        settings.var == "none" ? std::string() : fmt::format("{} {}: ", settings.var, point.label);
+    for (std::size_t k = 0; k < point.results.size(); ++k) {
+      const RunOutcome& outcome = point.results[k];
+      if (!outcome.valid) continue;
+      const std::optional<TimelineDrop> drop = find_drop(outcome.timeline.mgups);
+      if (!drop) continue;
+      err << fmt::format(
+                 "warning: {}run {}: from {} s to {} s the rate fell to {:.2f} MGups, {:.0f}% "
+                 "below the run's median second ({:.2f} MGups)",
+                 where, k + 1, drop->from_s, drop->to_s, drop->rate, drop->percent_below,
+                 drop->median)
+          << std::endl;
+    }
+  }
+}
+
+}  // namespace brisk
