@@ -15,6 +15,7 @@
 #include "app/format.h"
 #include "bench/memory_info.h"
 #include "bench/score_statistics.h"
+#include "harness/page_warning.h"
 
 namespace brisk {
 namespace {
@@ -134,6 +135,7 @@ void perform_sweep(harness_settings& settings) {
   }
   print_results_table(settings, std::cout);
   warn_noisy_points(settings, std::cerr);
+  warn_partial_huge_pages(settings, std::cerr);
 }
 
 }  // namespace brisk
