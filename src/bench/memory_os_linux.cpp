@@ -133,10 +133,10 @@ bool transparent_pages_usable() {
                                    disable > 0 ? disable : 0);
 }
 
-// The block sits between two inaccessible guard pages of its own. Without
-// them the kernel would merge it with a neighbouring mapping of the same
-// protection and advice (another thread's block), and smaps could no longer
-// tell the huge pages of one block from the other's.
+// The block sits between two inaccessible guard pages of its own, so the
+// kernel can never merge it with a neighbouring mapping of the same
+// protection and advice (another thread's block), wherever it places the
+// next one: smaps then speaks of this block alone.
 void* transparent_alloc(std::uint64_t bytes, std::uint64_t alignment) {
   const std::uint64_t guard = base_page_size();
   if (bytes == 0 || alignment < guard || (alignment & (alignment - 1)) != 0 ||
