@@ -192,11 +192,9 @@ function describePages() {
     if (!pages || typeof pages.kind !== 'string') continue;
     const share = typeof pages.huge_percent === 'number' ? pages.huge_percent : 0;
     const seen = kinds.get(pages.kind) || {low: share, high: share, runs: 0};
-    kinds.set(pages.kind, {
-      low: Math.min(seen.low, share),
-      high: Math.max(seen.high, share),
-      runs: seen.runs + 1
-    });
+    kinds.set(
+        pages.kind,
+        {low: Math.min(seen.low, share), high: Math.max(seen.high, share), runs: seen.runs + 1});
   }
   const system = data.machine.pages;
   if (!kinds.size && !system) return null;
@@ -205,7 +203,8 @@ function describePages() {
   for (const [kind, k] of kinds) {
     let text = (pageKindNames[kind] || kind) + ' in ' + plural(k.runs, 'run', 'runs');
     if (kind !== 'ordinary' || k.high > 0) {
-      text += ', ' + (k.low === k.high ? percent(k.low) : percent(k.low) + ' to ' + percent(k.high)) +
+      text += ', ' +
+          (k.low === k.high ? percent(k.low) : percent(k.low) + ' to ' + percent(k.high)) +
           ' of field memory on huge pages';
     }
     partial = partial || (kind === 'transparent' && k.low < fullHugePagePercent);
@@ -215,10 +214,11 @@ function describePages() {
   if (system) {
     const mode = system.transparent_huge_pages;
     const size = system.huge_page_size_bytes;
-    value.push(el(
-        'div', {class: 'sub'},
-        'system: ' + (mode !== null ? 'transparent huge pages ' + mode : 'no transparent huge pages') +
-            ', huge page size ' + (size ? binaryBytes(size) : 'none')));
+    value.push(
+        el('div', {class: 'sub'},
+           'system: ' +
+               (mode !== null ? 'transparent huge pages ' + mode : 'no transparent huge pages') +
+               ', huge page size ' + (size ? binaryBytes(size) : 'none')));
   }
   if (partial) {
     value.splice(
