@@ -151,13 +151,16 @@ void register_all() {
     for (std::uint64_t n : {64, 192}) {
       const std::string name =
           fmt::format("step/{}/{}/{}", fma ? "fma" : "sse2", n, kind_label(large));
-      benchmark::RegisterBenchmark(name.c_str(), [n, large, fma](benchmark::State& state) {
-        if (fma) {
-          step_benchmark<Fma>(state, n, large);
-        } else {
-          step_benchmark<Sse2>(state, n, large);
-        }
-      })->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark(name.c_str(),
+                                   [n, large, fma](benchmark::State& state) {
+                                     if (fma) {
+                                       step_benchmark<Fma>(state, n, large);
+                                     } else {
+                                       step_benchmark<Sse2>(state, n, large);
+                                     }
+                                   })
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
     }
     benchmark::RegisterBenchmark(
         fmt::format("triad/{}", kind_label(large)).c_str(),
