@@ -59,7 +59,7 @@ RunOutcome run_outcome(std::size_t point, double speed, std::mt19937& random) {
   const double total = base * speed * sub_run_noise(random);
   RunOutcome o;
   o.valid = true;
-  o.settings = {kThreads, 1, kGridSizes[point], "os", "standing_wave", "avx2", false};
+  o.settings = {kThreads, 1, kGridSizes[point], "os", "standing_wave", "avx2", false, "ordinary"};
   o.init_ms = 20 + static_cast<std::int64_t>(point) * 7;
   double sum = 0.0;
   for (std::uint32_t t = 0; t < kThreads; ++t) {

@@ -31,7 +31,7 @@ ResultsRecord sample_record(int i, const ResultsRecord& machine) {
       RunOutcome outcome;
       outcome.valid = true;
       outcome.score = 100.0 * (p + 1) + (i % 17) + sub * 0.5;
-      outcome.settings = {1u << p, 1, 64, "os", "standing_wave", "sse2", false};
+      outcome.settings = {1u << p, 1, 64, "os", "standing_wave", "sse2", false, "ordinary"};
       outcome.init_ms = 12;
       for (std::uint32_t t = 0; t < (1u << p); ++t) {
         ThreadOutcome thread;

@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "bench/memory_guard.h"
-#include "bench/memory_os.h"
 #include "bench/memory_sizing.h"
 
 namespace brisk {
@@ -36,27 +35,26 @@ FieldBuffer::FieldBuffer(std::uint64_t count, const FieldAllocator& allocator)
   const std::optional<std::uint64_t> bytes = field_bytes(count);
   if (!bytes) return;
   // The grant is settled as the block is filled (see memory_guard.h).
-  const bool guarded = !allocator_.large_pages || memory_os::large_pages_use_available_memory();
-  MemoryGrant grant(guarded ? *bytes : 0);
-  if (!grant.granted()) return;
-  void* block = allocator_.allocate(*bytes);
-  if (block == nullptr) return;
-  zero_fill(block, *bytes, grant);
-  data_ = static_cast<FieldPoint*>(block);
+  MemoryGrant grant;
+  const FieldBlock block = allocator_.allocate(*bytes, grant);
+  if (block.data == nullptr) return;
+  zero_fill(block.data, *bytes, grant);
+  allocator_.account(block);
+  block_ = block;
   count_ = count;
 }
 
 FieldBuffer::FieldBuffer(FieldBuffer&& other) noexcept
     : allocator_(other.allocator_),
       count_(std::exchange(other.count_, 0)),
-      data_(std::exchange(other.data_, nullptr)) {}
+      block_(std::exchange(other.block_, FieldBlock{})) {}
 
 FieldBuffer& FieldBuffer::operator=(FieldBuffer&& other) noexcept {
   if (this != &other) {
     release();
     allocator_ = other.allocator_;
     count_ = std::exchange(other.count_, 0);
-    data_ = std::exchange(other.data_, nullptr);
+    block_ = std::exchange(other.block_, FieldBlock{});
   }
   return *this;
 }
@@ -64,8 +62,8 @@ FieldBuffer& FieldBuffer::operator=(FieldBuffer&& other) noexcept {
 FieldBuffer::~FieldBuffer() { release(); }
 
 void FieldBuffer::release() {
-  if (data_ != nullptr) allocator_.deallocate(data_);
-  data_ = nullptr;
+  allocator_.deallocate(block_);
+  block_ = FieldBlock{};
   count_ = 0;
 }
 

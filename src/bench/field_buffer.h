@@ -12,8 +12,9 @@ namespace brisk {
 class FieldBuffer {
  public:
   FieldBuffer() = default;
-  // Allocates `count` points with `allocator` and zero-fills them on the
-  // calling thread; stays empty on failure.
+  // Allocates `count` points with `allocator`, zero-fills them on the
+  // calling thread and counts the block into the allocator's tally; stays
+  // empty on failure.
   FieldBuffer(std::uint64_t count, const FieldAllocator& allocator);
   FieldBuffer(FieldBuffer&& other) noexcept;
   FieldBuffer& operator=(FieldBuffer&& other) noexcept;
@@ -24,14 +25,16 @@ class FieldBuffer {
   // Gives the memory back; releasing an empty buffer does nothing.
   void release();
 
-  FieldPoint* data() const { return data_; }
+  FieldPoint* data() const { return static_cast<FieldPoint*>(block_.data); }
   std::uint64_t count() const { return count_; }
   const FieldAllocator& allocator() const { return allocator_; }
+  // The pages the block is on (ordinary for an empty buffer).
+  PageKind page_kind() const { return block_.kind; }
 
  private:
   FieldAllocator allocator_;
   std::uint64_t count_ = 0;
-  FieldPoint* data_ = nullptr;
+  FieldBlock block_;
 };
 
 }  // namespace brisk

@@ -28,16 +28,20 @@ bool FieldMemoryLedger::grant(std::uint64_t bytes, std::uint64_t available) {
 
 void FieldMemoryLedger::settle(std::uint64_t bytes) { pending_ -= std::min(bytes, pending_); }
 
-MemoryGrant::MemoryGrant(std::uint64_t bytes) {
+MemoryGrant::MemoryGrant(std::uint64_t bytes) { acquire(bytes); }
+
+bool MemoryGrant::acquire(std::uint64_t bytes) {
+  if (granted_) return true;
   if (bytes == 0) {  // nothing to admit
     granted_ = true;
-    return;
+    return true;
   }
   std::lock_guard lock(guard_mutex());
   // The query happens under the lock, so two threads never both count the
   // same free memory.
   granted_ = process_ledger().grant(bytes, available_physical_memory());
   if (granted_) pending_ = bytes;
+  return granted_;
 }
 
 MemoryGrant::~MemoryGrant() { settle(pending_); }

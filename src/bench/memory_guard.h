@@ -36,6 +36,8 @@ class FieldMemoryLedger {
 // One block's grant from the process-wide ledger.
 class MemoryGrant {
  public:
+  // Nothing asked for yet: not granted.
+  MemoryGrant() = default;
   // Asks for `bytes`; granted() tells the answer.
   explicit MemoryGrant(std::uint64_t bytes);
   MemoryGrant(const MemoryGrant&) = delete;
@@ -43,6 +45,9 @@ class MemoryGrant {
   // Settles whatever is still pending.
   ~MemoryGrant();
 
+  // Asks for `bytes` when nothing is granted yet; true when granted (now or
+  // before: one grant per block).
+  bool acquire(std::uint64_t bytes);
   bool granted() const { return granted_; }
   // Another `bytes` of the block are written; does nothing without a grant.
   void settle(std::uint64_t bytes);

@@ -25,4 +25,10 @@ std::uint64_t large_page_size() {
   return size;
 }
 
+std::uint64_t system_huge_page_size() { return memory_os::huge_page_size(); }
+
+std::optional<std::string> transparent_huge_pages_mode() {
+  return memory_os::transparent_huge_pages_mode();
+}
+
 }  // namespace brisk

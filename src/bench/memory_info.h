@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace brisk {
 
@@ -20,5 +22,11 @@ bool fits_in_free_memory(std::uint64_t count, std::uint64_t item_bytes);
 // The large page size; the first call enables the lock-memory privilege and
 // reads it (thread-safe one-time setup). 0 when the system has none.
 std::uint64_t large_page_size();
+// The large page size as the system states it, without the setup above; 0
+// when the system has none.
+std::uint64_t system_huge_page_size();
+// The system's transparent huge page mode ("always", "madvise" or "never");
+// none where the system has no such setting (Windows).
+std::optional<std::string> transparent_huge_pages_mode();
 
 }  // namespace brisk

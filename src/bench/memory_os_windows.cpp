@@ -37,21 +37,37 @@ std::uint64_t setup_large_pages() {
   return static_cast<std::uint64_t>(GetLargePageMinimum());
 }
 
-void* large_alloc(std::uint64_t bytes) {
+std::uint64_t huge_page_size() { return static_cast<std::uint64_t>(GetLargePageMinimum()); }
+
+// Windows has no transparent huge pages: its pages are ordinary unless large
+// pages are asked for.
+std::optional<std::string> transparent_huge_pages_mode() { return std::nullopt; }
+
+void* ordinary_alloc(std::uint64_t bytes) {
+  return _aligned_malloc(static_cast<size_t>(bytes), 64);
+}
+
+void ordinary_free(void* block, std::uint64_t) { _aligned_free(block); }
+
+PageKind pool_kind() { return PageKind::large; }
+
+void* pool_alloc(std::uint64_t bytes) {
   if (bytes == 0) return nullptr;
   return VirtualAlloc(nullptr, static_cast<SIZE_T>(bytes),
                       MEM_COMMIT | MEM_RESERVE | MEM_LARGE_PAGES, PAGE_READWRITE);
 }
 
-void large_free(void* block) { VirtualFree(block, 0, MEM_RELEASE); }
-
-void* aligned_alloc64(std::uint64_t bytes) {
-  return _aligned_malloc(static_cast<size_t>(bytes), 64);
-}
-
-void aligned_free64(void* block) { _aligned_free(block); }
+void pool_free(void* block, std::uint64_t) { VirtualFree(block, 0, MEM_RELEASE); }
 
 // Large pages come out of free physical memory on Windows.
-bool large_pages_use_available_memory() { return true; }
+bool pool_uses_available_memory() { return true; }
+
+bool transparent_pages_usable() { return false; }
+
+void* transparent_alloc(std::uint64_t, std::uint64_t) { return nullptr; }
+
+void transparent_free(void*, std::uint64_t) {}
+
+std::uint64_t transparent_huge_bytes(const void*, std::uint64_t) { return 0; }
 
 }  // namespace brisk::memory_os

@@ -5,6 +5,7 @@
 #include "bench/aggregate_results.h"
 #include "bench/execute_run.h"
 #include "bench/field_allocator.h"
+#include "bench/field_pages.h"
 #include "bench/memory_info.h"
 #include "bench/run_params.h"
 #include "bench/thread_count.h"
@@ -26,7 +27,8 @@ RunOutcome run_benchmark(BenchConfig config, TopologyHolder& topology, const Run
     manager.plan = build_phte_plan(topology.get());
   }
 
-  const FieldAllocator allocator{config.large_pages};
+  PageTally pages;
+  const FieldAllocator allocator{config.large_pages, &pages};
   // The first call in the process sets up large pages; later ones only read.
   (void)large_page_size();
 
@@ -42,8 +44,12 @@ RunOutcome run_benchmark(BenchConfig config, TopologyHolder& topology, const Run
                          seams};
   RunOutcome outcome = aggregate_results(execute_run(params));
   outcome.settings =
-      RunSettings{manager.thread_count, params.duration, config.size,       config.threading,
-                  config.workload,      config.isa,      config.large_pages};
+      RunSettings{manager.thread_count, params.duration, config.size,        config.threading,
+                  config.workload,      config.isa,      config.large_pages, {}};
+  if (const std::optional<FieldPages> got = pages.total()) {
+    outcome.settings.pages = std::string(page_kind_name(got->kind));
+    outcome.huge_percent = got->huge_percent();
+  }
   for (ThreadOutcome& thread : outcome.threads) {
     const std::uint32_t index = thread.result.thread_index;
     if (index < manager.plan.size()) {

@@ -35,6 +35,11 @@ struct RunSettings {
   std::string workload;
   std::string isa;
   bool large_pages = false;
+  // The kind of page the fields got ("ordinary", "transparent", "hugetlb",
+  // "large"; see field_pages.h). It moves the score like a setting does, so
+  // runs on different kinds are not like for like. Empty when no field
+  // memory was obtained, or the file that held the run did not say.
+  std::string pages;
 };
 
 struct RunOutcome {
@@ -45,8 +50,11 @@ struct RunOutcome {
   // aside: why an invalid run is invalid, or what a valid run warned about.
   std::vector<std::string> messages;
   std::optional<std::int64_t> init_ms;  // "initialization took" as printed
-  std::vector<ThreadOutcome> threads;   // in finishing order
-  RunTimeline timeline;                 // second by second; empty for a refused run
+  // Share of all threads' field memory on huge pages, in percent; none when
+  // no field memory was obtained.
+  std::optional<double> huge_percent;
+  std::vector<ThreadOutcome> threads;  // in finishing order
+  RunTimeline timeline;                // second by second; empty for a refused run
 };
 
 }  // namespace brisk

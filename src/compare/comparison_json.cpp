@@ -50,10 +50,12 @@ Json points_json(const ResultsDocument& d) {
 
 // The machine's facts that stay the same between runs, and the settings as
 // the command line gave them: the results document's members without the
-// available memory and the timer-check bypass.
+// available memory and the timer-check bypass. The page settings are the
+// system's, not the machine's: what they gave each run is the runs' page kind.
 Json stable_machine_json(const MachineContext& m) {
   Json machine = machine_json(m);
   machine["memory"].erase("available_bytes");
+  machine.erase("pages");
   return machine;
 }
 

@@ -34,6 +34,8 @@ constexpr std::uint64_t kMaxUint32 = std::numeric_limits<std::uint32_t>::max();
 constexpr std::int64_t kMaxInt32 = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t kMinInt64 = std::numeric_limits<std::int64_t>::min();
 constexpr std::int64_t kMaxInt64 = std::numeric_limits<std::int64_t>::max();
+constexpr std::array<std::string_view, 4> kPageKinds = {"ordinary", "transparent", "hugetlb",
+                                                        "large"};
 constexpr std::array<std::string_view, 5> kSweepVariables = {"none", "size", "duration", "threads",
                                                              "isa"};
 
@@ -139,6 +141,14 @@ void read_machine(JsonFields& f, const JsonPlace& root, MachineContext& machine)
   }
   machine.os.kernel = f.text_or_null(f.member(os, "kernel"));
   machine.os.wine = f.text_or_null(f.member(os, "wine"));
+  // Documents of brisks that did not yet record the page settings lack it.
+  const JsonPlace pages = f.optional_member(place, "pages");
+  if (pages.value) {
+    machine.pages.transparent_huge_pages =
+        f.text_or_null(f.member(pages, "transparent_huge_pages"));
+    machine.pages.huge_page_size =
+        f.unsigned_in(f.member(pages, "huge_page_size_bytes"), 0, UINT64_MAX);
+  }
 }
 
 void read_timers(JsonFields& f, const JsonPlace& root, TimerContext& timers) {
@@ -239,6 +249,20 @@ void read_run_settings(JsonFields& f, const JsonPlace& run, bool valid, RunSetti
   settings.large_pages = f.boolean(f.member(place, "large_pages"));
 }
 
+// The kind of page the run's fields got: null when it obtained none, absent
+// in documents of brisks that did not record it (the kind is then unknown,
+// which compares equal to any).
+void read_run_pages(JsonFields& f, const JsonPlace& run, RunSettings& settings) {
+  const JsonPlace place = f.optional_member(run, "pages");
+  if (!place.value || f.is_null(place)) return;
+  settings.pages = f.choice(f.member(place, "kind"), kPageKinds);
+  const JsonPlace share = f.member(place, "huge_percent");
+  const double percent = f.number(share);
+  if (f.ok() && !(percent >= 0.0 && percent <= 100.0)) {
+    f.fail(share, fmt::format("{} is not a share in percent (0 to 100)", share.value->dump()));
+  }
+}
+
 // A valid run's score takes part in means and ratios: it must be a positive,
 // finite rate brisk could have measured. An invalid run has none.
 double run_score(JsonFields& f, const JsonPlace& run, bool valid) {
@@ -302,6 +326,7 @@ void read_runs(JsonFields& f, const JsonPlace& root, ResultsDocument& out) {
     }
     entry.valid = f.boolean(f.member(run, "valid"));
     read_run_settings(f, run, entry.valid, entry.settings);
+    read_run_pages(f, run, entry.settings);
     entry.score = run_score(f, run, entry.valid);
     entry.timeline = run_timeline(f, run, entry.settings.duration);
   }

@@ -59,6 +59,12 @@ JsonPlace JsonFields::member(const JsonPlace& object, std::string_view name) {
   return place;
 }
 
+JsonPlace JsonFields::optional_member(const JsonPlace& object, std::string_view name) {
+  if (!expect(object, object.value && object.value->is_object(), "expected an object")) return {};
+  if (object.value->find(name) == object.value->end()) return {};
+  return member(object, name);
+}
+
 std::size_t JsonFields::array_size(const JsonPlace& array) {
   if (!expect(array, array.value && array.value->is_array(), "expected an array")) return 0;
   return array.value->size();

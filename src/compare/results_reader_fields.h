@@ -26,6 +26,9 @@ class JsonFields {
   JsonPlace root(const nlohmann::json& document);
   // Member `name` of the object at `object`; a complaint when it is missing.
   JsonPlace member(const JsonPlace& object, std::string_view name);
+  // Member `name` when the object has it; a place without a value (and no
+  // complaint) when not: for members that older documents lack.
+  JsonPlace optional_member(const JsonPlace& object, std::string_view name);
   // The elements of the array at `array` (none after a complaint).
   std::size_t array_size(const JsonPlace& array);
   JsonPlace element(const JsonPlace& array, std::size_t index);

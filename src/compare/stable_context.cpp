@@ -128,6 +128,9 @@ bool same_run_settings(const RunSettings& base, const RunSettings& other,
   check("workload", base.workload, other.workload);
   check("threading", base.threading, other.threading);
   check("large_pages", yes_no(base.large_pages), yes_no(other.large_pages));
+  // Huge pages move a score as much as a setting does. A side that does not
+  // say (an older file, no field memory obtained) is taken to match.
+  if (!base.pages.empty() && !other.pages.empty()) check("pages", base.pages, other.pages);
   return same;
 }
 

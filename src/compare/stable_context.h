@@ -32,7 +32,8 @@ std::string machine_key(const ResultsDocument& document);
 std::vector<ContextDifference> stable_differences(const std::vector<ComparedFile>& files);
 
 // Whether two runs' settings are the same in everything that changes a score
-// (threads, size, duration, isa, workload, threading, large pages); when not,
+// (threads, size, duration, isa, workload, threading, large pages, and the
+// kind of page the fields got where both sides know it); when not,
 // `differing` gets one entry per setting: "threads 2 vs 4".
 bool same_run_settings(const RunSettings& base, const RunSettings& other,
                        std::vector<std::string>* differing = nullptr);

@@ -16,6 +16,7 @@
 #include "bench/memory_info.h"
 #include "bench/score_statistics.h"
 #include "harness/drop_warning.h"
+#include "harness/page_warning.h"
 
 namespace brisk {
 namespace {
@@ -136,6 +137,7 @@ void perform_sweep(harness_settings& settings) {
   print_results_table(settings, std::cout);
   warn_noisy_points(settings, std::cerr);
   warn_timeline_drops(settings, std::cerr);
+  warn_partial_huge_pages(settings, std::cerr);
 }
 
 }  // namespace brisk

@@ -47,9 +47,16 @@ std::string display_time(const std::string& iso_time) {
 }
 
 std::string settings_text(const RunSettings& settings) {
+  // Only large pages come in kinds worth naming; the kind is unknown in
+  // files of brisks that did not record it.
+  std::string pages;
+  if (settings.large_pages) {
+    pages = settings.pages.empty() ? ", large pages"
+                                   : fmt::format(", large pages ({})", settings.pages);
+  }
   return fmt::format("threads {}, size {}, {} s, {}, {}, {} threading{}", settings.threads,
                      settings.size, settings.duration, settings.isa, settings.workload,
-                     settings.threading, settings.large_pages ? ", large pages" : "");
+                     settings.threading, pages);
 }
 
 }  // namespace brisk

@@ -13,11 +13,12 @@ namespace {
 using nlohmann::json;
 
 constexpr const char* kIndexFormat = "brisk-history-index";
-constexpr int kIndexVersion = 1;
+// 2: the runs' page kind joined the settings.
+constexpr int kIndexVersion = 2;
 
 json settings_json(const RunSettings& s) {
   return json::array(
-      {s.threads, s.duration, s.size, s.threading, s.workload, s.isa, s.large_pages});
+      {s.threads, s.duration, s.size, s.threading, s.workload, s.isa, s.large_pages, s.pages});
 }
 
 RunSettings settings_from(const json& j) {
@@ -29,6 +30,7 @@ RunSettings settings_from(const json& j) {
   s.workload = j.at(4).get<std::string>();
   s.isa = j.at(5).get<std::string>();
   s.large_pages = j.at(6).get<bool>();
+  s.pages = j.at(7).get<std::string>();
   return s;
 }
 

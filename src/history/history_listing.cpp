@@ -77,18 +77,18 @@ std::vector<std::string> listing_lines(const HistoryStore& store,
 std::string render_history_csv(const std::vector<const HistoryEntry*>& selected) {
   std::string text =
       "id,file,start_time,finished,cpu_brand,machine_key,sweep_variable,point,threads,size,"
-      "duration,isa,workload,threading,large_pages,valid_runs,average_mgups\r\n";
+      "duration,isa,workload,threading,large_pages,pages,valid_runs,average_mgups\r\n";
   for (const HistoryEntry* entry : selected) {
     for (const PointSummary& point : entry->points) {
       const RunSettings& s = point.settings;
-      text += fmt::format("{},{},{},{},{},{},{},{},{},{},{},{},{},{},{},{},{}\r\n",
-                          csv_field(entry->id), csv_field(entry->file_name),
-                          csv_field(entry->start_time), entry->finished,
-                          csv_foreign_text(entry->cpu_brand), csv_field(entry->machine_key),
-                          csv_field(entry->sweep_variable), csv_foreign_text(point.label),
-                          s.threads, s.size, s.duration, csv_field(s.isa), csv_field(s.workload),
-                          csv_field(s.threading), s.large_pages, point.scores.size(),
-                          point.average ? fmt::format("{:.2f}", *point.average) : "");
+      text += fmt::format(
+          "{},{},{},{},{},{},{},{},{},{},{},{},{},{},{},{},{},{}\r\n", csv_field(entry->id),
+          csv_field(entry->file_name), csv_field(entry->start_time), entry->finished,
+          csv_foreign_text(entry->cpu_brand), csv_field(entry->machine_key),
+          csv_field(entry->sweep_variable), csv_foreign_text(point.label), s.threads, s.size,
+          s.duration, csv_field(s.isa), csv_field(s.workload), csv_field(s.threading),
+          s.large_pages, csv_field(s.pages), point.scores.size(),
+          point.average ? fmt::format("{:.2f}", *point.average) : "");
     }
   }
   return text;

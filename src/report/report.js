@@ -172,6 +172,66 @@ function describeOs(os) {
   return text + (os.kernel ? ', kernel ' + os.kernel : '');
 }
 
+const pageKindNames = {
+  ordinary: 'ordinary pages',
+  transparent: 'transparent huge pages',
+  hugetlb: 'hugetlb pool',
+  large: 'large pages'
+};
+const fullHugePagePercent = 90;
+
+function percent(value) {
+  return value.toFixed(1) + '%';
+}
+
+// The pages the runs' fields got, kind by kind with the range of their share
+// on huge pages, and the system's setting; null when the document says
+// nothing of pages (written by an older brisk).
+function describePages() {
+  const kinds = new Map();
+  for (const run of data.runs) {
+    const pages = run.pages;
+    if (!pages || typeof pages.kind !== 'string') continue;
+    const share = typeof pages.huge_percent === 'number' ? pages.huge_percent : 0;
+    const seen = kinds.get(pages.kind) || {low: share, high: share, runs: 0};
+    kinds.set(
+        pages.kind,
+        {low: Math.min(seen.low, share), high: Math.max(seen.high, share), runs: seen.runs + 1});
+  }
+  const system = data.machine.pages;
+  if (!kinds.size && !system) return null;
+  const parts = [];
+  let partial = false;
+  for (const [kind, k] of kinds) {
+    let text = (pageKindNames[kind] || kind) + ' in ' + plural(k.runs, 'run', 'runs');
+    if (kind !== 'ordinary' || k.high > 0) {
+      text += ', ' +
+          (k.low === k.high ? percent(k.low) : percent(k.low) + ' to ' + percent(k.high)) +
+          ' of field memory on huge pages';
+    }
+    partial = partial || (kind === 'transparent' && k.low < fullHugePagePercent);
+    parts.push(text);
+  }
+  const value = [parts.join('; ')];
+  if (system) {
+    const mode = system.transparent_huge_pages;
+    const size = system.huge_page_size_bytes;
+    value.push(
+        el('div', {class: 'sub'},
+           'system: ' +
+               (mode !== null ? 'transparent huge pages ' + mode : 'no transparent huge pages') +
+               ', huge page size ' + (size ? binaryBytes(size) : 'none')));
+  }
+  if (partial) {
+    value.splice(
+        1, 0, ' ',
+        badge(
+            'under ' + fullHugePagePercent + '% on huge pages', 'warn',
+            'the score is not comparable with a full large-page run'));
+  }
+  return value;
+}
+
 function header() {
   const b = data.brisk;
   const {cpu, topology, memory, os} = data.machine;
@@ -227,6 +287,8 @@ function header() {
     'strict ISA check ' + (s.strict_isa_check ? 'on' : 'off'),
     'large pages ' + (s.large_pages ? 'on' : 'off')
   ].join(', '));
+  const pages = describePages();
+  if (pages) fact(facts, 'Pages', ...pages);
   fact(
       facts, 'Sweep',
       variable + (sweep.option ? ' (--harness-opt ' + sweep.option + ')' : '') + ', ' +

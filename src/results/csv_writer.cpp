@@ -8,7 +8,8 @@ namespace brisk {
 namespace {
 
 constexpr std::string_view kHeader =
-    "point,sub_run,valid,score,threads,threading,size,duration,workload,isa,large_pages,reason";
+    "point,sub_run,valid,score,threads,threading,size,duration,workload,isa,large_pages,pages,"
+    "huge_percent,reason";
 
 std::string joined(const std::vector<std::string>& lines) {
   std::string text;
@@ -47,6 +48,9 @@ std::string render_csv(const ResultsRecord& record) {
     const RunSettings& s = o.settings;
     // The shortest text that reads back as the same double: full precision.
     const std::string score = o.valid ? fmt::format("{}", o.score) : std::string();
+    // Empty, like the kind, when the run obtained no field memory.
+    const std::string huge_percent =
+        o.huge_percent && !s.pages.empty() ? fmt::format("{}", *o.huge_percent) : std::string();
     const std::vector<std::string> fields = {csv_field(record.sweep.points[run.point_index]),
                                              std::to_string(run.sub_run),
                                              o.valid ? "true" : "false",
@@ -58,6 +62,8 @@ std::string render_csv(const ResultsRecord& record) {
                                              csv_field(s.workload),
                                              csv_field(s.isa),
                                              s.large_pages ? "true" : "false",
+                                             csv_field(s.pages),
+                                             huge_percent,
                                              csv_field(o.valid ? "" : joined(o.messages))};
     for (std::size_t i = 0; i < fields.size(); ++i) {
       if (i != 0) out += ',';

@@ -33,6 +33,12 @@ Json timeline_json(const RunTimeline& timeline) {
   return Json{{"mgups", timeline.mgups}, {"threads", std::move(threads)}};
 }
 
+// The pages the run's fields got; null when it obtained no field memory.
+Json pages_json(const RunOutcome& o) {
+  if (o.settings.pages.empty()) return nullptr;
+  return Json{{"kind", o.settings.pages}, {"huge_percent", o.huge_percent.value_or(0.0)}};
+}
+
 Json run_json(const ResultsRecord& record, const RunRecord& run) {
   const RunOutcome& o = run.outcome;
   const RunSettings& s = o.settings;
@@ -49,6 +55,7 @@ Json run_json(const ResultsRecord& record, const RunRecord& run) {
                 {"workload", s.workload},
                 {"isa", s.isa},
                 {"large_pages", s.large_pages}}},
+              {"pages", pages_json(o)},
               {"valid", o.valid},
               {"score", o.valid ? Json(o.score) : Json(nullptr)},
               {"reasons", o.valid ? none : o.messages},
@@ -102,6 +109,9 @@ Json machine_json(const MachineContext& m) {
         {"build", or_null(m.os.build)},
         {"kernel", or_null(m.os.kernel)},
         {"wine", or_null(m.os.wine)}}},
+      {"pages",
+       {{"transparent_huge_pages", or_null(m.pages.transparent_huge_pages)},
+        {"huge_page_size_bytes", m.pages.huge_page_size}}},
   };
 }
 

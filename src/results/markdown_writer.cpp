@@ -2,6 +2,11 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <map>
+#include <utility>
+#include <vector>
+
 #include "app/format.h"
 #include "results/results_summary.h"
 
@@ -19,6 +24,32 @@ std::string timer_line(const TimerContext& t) {
                      format_hz(t.fast_frequency_hz), format_hz(t.coarse_frequency_hz),
                      t.hwbot_compliant ? "HWBOT compliant" : "not HWBOT compliant",
                      t.check_bypassed ? " (check bypassed)" : "");
+}
+
+// The kinds of page the runs' fields got, in the order they first appear,
+// each with the range of its share on huge pages; empty before any run got
+// field memory.
+std::string pages_line(const ResultsRecord& r) {
+  std::vector<std::string> kinds;
+  std::map<std::string, std::pair<double, double>> shares;  // lowest, highest
+  for (const RunRecord& run : r.runs) {
+    const RunOutcome& o = run.outcome;
+    if (o.settings.pages.empty()) continue;
+    const double share = o.huge_percent.value_or(0.0);
+    const auto [it, first] = shares.try_emplace(o.settings.pages, share, share);
+    if (first) kinds.push_back(o.settings.pages);
+    it->second = {std::min(it->second.first, share), std::max(it->second.second, share)};
+  }
+  std::string line;
+  for (const std::string& kind : kinds) {
+    const auto [low, high] = shares[kind];
+    if (!line.empty()) line += "; ";
+    line += kind;
+    if (kind == "ordinary" && high == 0.0) continue;
+    line += low == high ? fmt::format(", {:.1f}% on huge pages", low)
+                        : fmt::format(", {:.1f}% to {:.1f}% on huge pages", low, high);
+  }
+  return line;
 }
 
 std::string sweep_line(const ResultsRecord& r) {
@@ -73,6 +104,8 @@ std::string render_markdown(const ResultsRecord& r) {
                      markdown_text(brand.substr(0, brand.find_last_not_of(' ') + 1)));
   out += fmt::format("- **settings:** {}\n", markdown_text(settings_line(r.settings)));
   out += fmt::format("- **timer:** {}\n", markdown_text(timer_line(r.timers)));
+  const std::string pages = pages_line(r);
+  if (!pages.empty()) out += fmt::format("- **pages:** {}\n", markdown_text(pages));
   out += fmt::format("- **sweep:** {}\n\n", markdown_text(sweep_line(r)));
   return out + table(r);
 }

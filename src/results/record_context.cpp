@@ -86,6 +86,7 @@ ResultsRecord start_record(const std::vector<std::string>& command_line, const B
   record.machine.total_memory = total_physical_memory();
   record.machine.available_memory = available_physical_memory();
   record.machine.os = read_os_info();
+  record.machine.pages = {transparent_huge_pages_mode(), system_huge_page_size()};
   record.timers = timer_context(config);
   record.settings = config;
   record.sweep = {sweep.variable, sweep.option, sweep.sub_runs, {}};

@@ -46,12 +46,21 @@ struct TimerContext {
   bool check_bypassed = false;
 };
 
+// The system's page settings that decide what field memory can get.
+struct PagesContext {
+  // "always", "madvise" or "never"; none where the system has no such
+  // setting (Windows) or the file did not say.
+  std::optional<std::string> transparent_huge_pages;
+  std::uint64_t huge_page_size = 0;  // bytes; 0 when the system has none
+};
+
 struct MachineContext {
   CpuContext cpu;
   TopologyContext topology;
   std::uint64_t total_memory = 0;
   std::uint64_t available_memory = 0;
   OsInfo os;
+  PagesContext pages;
 };
 
 // A finished run and where it belongs in the sweep.

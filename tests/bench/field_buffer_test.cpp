@@ -31,6 +31,7 @@ TEST(FieldBuffer, ZeroFilledAnd64ByteAligned) {
     EXPECT_EQ(buffer.count(), count);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer.data()) % 64, 0u) << count;
     EXPECT_TRUE(all_zero(buffer)) << count;
+    EXPECT_EQ(buffer.page_kind(), PageKind::ordinary) << count;
   }
 }
 
@@ -118,8 +119,9 @@ TEST(FieldBuffer, MoveLeavesTheSourceEmpty) {
   EXPECT_EQ(after.deallocations - before.deallocations, 2u);
 }
 
-// No fallback to the heap: either large pages are there (and the block is
-// page-aligned and zeroed) or the buffer stays empty.
+// No fallback to ordinary pages: either large pages are there (from a pool,
+// or transparent huge pages; the block page-aligned and zeroed) or the
+// buffer stays empty.
 TEST(FieldBuffer, LargePagesOrNothing) {
   const FieldAllocator large{true};
   const std::uint64_t page = large_page_size();
@@ -132,6 +134,7 @@ TEST(FieldBuffer, LargePagesOrNothing) {
   EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer.data()) % page, 0u);
   EXPECT_TRUE(all_zero(buffer));
   EXPECT_EQ(buffer.allocator().large_pages, true);
+  EXPECT_NE(buffer.page_kind(), PageKind::ordinary);
 }
 
 }  // namespace

@@ -22,7 +22,8 @@ inline RunSettings default_run_settings() {
                      .threading = "os",
                      .workload = "standing_wave",
                      .isa = "sse2",
-                     .large_pages = false};
+                     .large_pages = false,
+                     .pages = "ordinary"};
 }
 
 inline ResultsDocument make_document(const std::string& variable,

@@ -184,14 +184,38 @@ TEST(Comparison, UnlikeRunSettingsAreNamedAndKeptOutOfTheGate) {
     run.settings.threads = 4;
     run.settings.isa = "avx2";
     run.settings.large_pages = true;
+    run.settings.pages = "transparent";
   }
   const Comparison unlike = compare_two(make_document("none", {{"none", fast}}), other);
   EXPECT_FALSE(unlike.rows[0].like_for_like);
-  EXPECT_EQ(unlike.rows[0].differing_settings,
-            (std::vector<std::string>{"threads 2 vs 4", "isa sse2 vs avx2",
-                                      "large_pages false vs true"}));
+  EXPECT_EQ(
+      unlike.rows[0].differing_settings,
+      (std::vector<std::string>{"threads 2 vs 4", "isa sse2 vs avx2", "large_pages false vs true",
+                                "pages ordinary vs transparent"}));
   EXPECT_EQ(unlike.rows[0].verdict, Verdict::slower);
   EXPECT_FALSE(significantly_slower(unlike, 1.0));
+}
+
+// The kind of page is a setting of its own: the same --large-pages on a
+// hugetlb pool and on transparent huge pages is not like for like. A side
+// that does not say (a file of an older brisk) matches any kind.
+TEST(Comparison, PageKindsAreARunSetting) {
+  const Scores scores = {1000, 1010, 995};
+  ResultsDocument base = make_document("none", {{"none", scores}});
+  ResultsDocument other = base;
+  for (ResultsDocument* doc : {&base, &other}) {
+    for (DocumentRun& run : doc->runs) run.settings.large_pages = true;
+  }
+  for (DocumentRun& run : base.runs) run.settings.pages = "hugetlb";
+  for (DocumentRun& run : other.runs) run.settings.pages = "transparent";
+  const Comparison unlike = compare_two(base, other);
+  EXPECT_FALSE(unlike.rows[0].like_for_like);
+  EXPECT_EQ(unlike.rows[0].differing_settings,
+            (std::vector<std::string>{"pages hugetlb vs transparent"}));
+
+  for (DocumentRun& run : other.runs) run.settings.pages.clear();
+  EXPECT_TRUE(compare_two(base, other).rows[0].like_for_like);
+  EXPECT_TRUE(compare_two(other, base).rows[0].like_for_like);
 }
 
 TEST(Comparison, DifferencesHoldOnlyStableFacts) {

@@ -148,8 +148,14 @@ std::string sample_document() {
       RunRecord run{p, sub, {}};
       run.outcome.valid = sub == 1;
       run.outcome.score = 431.2345678 * (p + 1);
-      run.outcome.settings = {
-          static_cast<std::uint32_t>(p + 1), 1, 64, "os", "standing_wave", "avx2", false};
+      run.outcome.settings = {static_cast<std::uint32_t>(p + 1),
+                              1,
+                              64,
+                              "os",
+                              "standing_wave",
+                              "avx2",
+                              false,
+                              "ordinary"};
       run.outcome.messages = {"fast timer = 1001ms\tcoarse timer = 1040ms"};
       for (std::uint32_t t = 0; t <= p; ++t) {
         ThreadOutcome thread;

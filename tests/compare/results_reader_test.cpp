@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 #include <filesystem>
 #include <functional>
 #include <nlohmann/json.hpp>
@@ -25,11 +24,12 @@ using testing::utf8_path;
 using testing::write_file;
 
 RunRecord make_run(std::size_t point, std::uint32_t sub_run, std::uint32_t threads, bool valid,
-                   double score) {
+                   double score, const std::string& pages = "ordinary") {
   RunRecord run{point, sub_run, {}};
   run.outcome.valid = valid;
   run.outcome.score = score;
-  run.outcome.settings = {threads, 1, 64, "os", "standing_wave", "avx2", false};
+  run.outcome.settings = {threads, 1, 64, "os", "standing_wave", "avx2", false, pages};
+  if (!pages.empty()) run.outcome.huge_percent = pages == "ordinary" ? 0.0 : 87.5;
   run.outcome.messages = {valid ? "ISA avx2 is not reported by the processor" : "timers disagree"};
   run.outcome.init_ms = 21;
   for (std::uint32_t t = 0; t < threads; ++t) {
@@ -65,10 +65,11 @@ ResultsRecord realistic_record() {
   r.sweep = {"threads", "1,2,2", 2, {"1", "2", "2"}};
   r.runs = {make_run(0, 1, 1, true, 431.23456789012345),
             make_run(0, 2, 1, true, 428.5),
-            make_run(1, 1, 2, false, 0.0),
-            make_run(1, 2, 2, true, 830.125),
-            make_run(2, 1, 2, true, 1.0 / 3.0),
-            make_run(2, 2, 2, true, 1e9)};
+            make_run(1, 1, 2, false, 0.0, ""),
+            make_run(1, 2, 2, true, 830.125, "transparent"),
+            make_run(2, 1, 2, true, 1.0 / 3.0, "hugetlb"),
+            make_run(2, 2, 2, true, 1e9, "large")};
+  r.machine.pages = {"madvise", 2097152};
   return r;
 }
 
@@ -79,6 +80,7 @@ ResultsRecord killed_record() {
   r.end_time.reset();
   r.finished = false;
   r.machine.os = {"windows", "Windows", "10.0", 19045, std::nullopt, "wine-8.0"};
+  r.machine.pages = {std::nullopt, 2097152};
   r.runs.resize(3);
   return r;
 }
@@ -94,6 +96,8 @@ std::string describe(const ResultsDocument& d) {
       m.topology.cores, m.topology.logical_processors, m.total_memory, m.available_memory,
       m.os.family, m.os.name, m.os.version, m.os.build ? std::to_string(*m.os.build) : "-",
       m.os.kernel.value_or("-"), m.os.wine.value_or("-"), d.timers.fast_source);
+  text +=
+      fmt::format("{}|{}\n", m.pages.transparent_huge_pages.value_or("-"), m.pages.huge_page_size);
   const BenchConfig& s = d.settings;
   text += fmt::format("{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{}\n", d.timers.fast_frequency_hz,
                       d.timers.coarse_frequency_hz, d.timers.hwbot_compliant,
@@ -103,9 +107,9 @@ std::string describe(const ResultsDocument& d) {
                       d.sweep.points);
   for (const DocumentRun& run : d.runs) {
     const RunSettings& rs = run.settings;
-    text += fmt::format("{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{:.17g}|{}\n", run.point_index, run.sub_run,
-                        rs.threads, rs.duration, rs.size, rs.threading, rs.workload, rs.isa,
-                        rs.large_pages, run.valid, run.score, run.timeline);
+    text += fmt::format("{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{:.17g}|{}\n", run.point_index,
+                        run.sub_run, rs.threads, rs.duration, rs.size, rs.threading, rs.workload,
+                        rs.isa, rs.large_pages, rs.pages, run.valid, run.score, run.timeline);
   }
   return text;
 }
@@ -172,6 +176,20 @@ TEST(ResultsReader, ReadsFilesWithoutTimelines) {
   for (const DocumentRun& run : read.runs) EXPECT_TRUE(run.timeline.empty());
   EXPECT_EQ(parse_results_document(render_json(realistic_record()), read), std::nullopt);
   EXPECT_EQ(read.runs[3].timeline, std::vector<double>{830.125});
+}
+
+// Files of brisks that did not yet record pages: the kind is unknown, which
+// compares equal to any, and the system's settings stay empty.
+TEST(ResultsReader, ReadsDocumentsWithoutPages) {
+  Json json = Json::parse(render_json(realistic_record()));
+  json["machine"].erase("pages");
+  for (Json& run : json["runs"]) run.erase("pages");
+  ResultsDocument read;
+  ASSERT_EQ(parse_results_document(json.dump(), read), std::nullopt);
+  EXPECT_EQ(read.machine.pages.transparent_huge_pages, std::nullopt);
+  EXPECT_EQ(read.machine.pages.huge_page_size, 0u);
+  ASSERT_EQ(read.runs.size(), 6u);
+  for (const DocumentRun& run : read.runs) EXPECT_EQ(run.settings.pages, "");
 }
 
 struct BadDocument {
@@ -275,6 +293,20 @@ TEST(ResultsReader, NamesWhatIsWrongWithADocument) {
        "runs[2].timeline.mgups[0]: 1e+300 is not a rate"},
       {"second as text", [](Json& j) { j["runs"][2]["timeline"]["mgups"][0] = "5"; },
        "runs[2].timeline.mgups[0]: expected a number"},
+      {"page kind", [](Json& j) { j["runs"][0]["pages"]["kind"] = "huge"; },
+       "runs[0].pages.kind: \"huge\" is not one of ordinary, transparent, hugetlb, large"},
+      {"pages as text", [](Json& j) { j["runs"][0]["pages"] = "ordinary"; },
+       "runs[0].pages: expected an object"},
+      {"share over 100", [](Json& j) { j["runs"][3]["pages"]["huge_percent"] = 100.5; },
+       "runs[3].pages.huge_percent: 100.5 is not a share in percent"},
+      {"negative share", [](Json& j) { j["runs"][3]["pages"]["huge_percent"] = -1; },
+       "runs[3].pages.huge_percent: -1 is not a share in percent"},
+      {"share missing", [](Json& j) { j["runs"][3]["pages"].erase("huge_percent"); },
+       "runs[3].pages.huge_percent: missing"},
+      {"huge page size", [](Json& j) { j["machine"]["pages"]["huge_page_size_bytes"] = -1; },
+       "machine.pages.huge_page_size_bytes: expected an unsigned integer"},
+      {"thp mode", [](Json& j) { j["machine"]["pages"]["transparent_huge_pages"] = 1; },
+       "machine.pages.transparent_huge_pages: expected a string or null"},
       {"deep unknown member", [&](Json& j) { j["future"] = nesting; },
        "nested deeper than 64 levels"},
   };

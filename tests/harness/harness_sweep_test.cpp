@@ -11,6 +11,7 @@
 #include "bench/console_capture.h"
 #include "harness/drop_warning.h"
 #include "harness/harness_runner.h"
+#include "harness/page_warning.h"
 
 namespace brisk {
 namespace {
@@ -152,6 +153,53 @@ TEST(HarnessSweep, DropsWithinARunAreLocatedOnePerRun) {
                              "run 2: from 3 s to 5 s the rate fell to 405.00 MGups, 21% below the "
                              "run's median second (515.00 MGups)\n");
   }
+}
+
+RunOutcome on_pages(RunOutcome outcome, std::string kind, double huge_percent) {
+  outcome.settings.pages = std::move(kind);
+  outcome.huge_percent = huge_percent;
+  return outcome;
+}
+
+// Only valid runs on transparent huge pages below 90% warn, once per point
+// with its lowest share (rounded down: 89.96% must not read as 90.0%); a
+// pool's pages, ordinary pages and invalid runs do not.
+TEST(HarnessSweep, PartlyBackedTransparentPointsGetOneWarningEach) {
+  harness_settings settings;
+  settings.var = "size";
+  const std::vector<std::pair<std::string, std::vector<RunOutcome>>> points = {
+      {"64", {on_pages(valid(100.0), "transparent", 100.0)}},
+      {"128",
+       {on_pages(valid(100.0), "transparent", 95.0), on_pages(valid(101.0), "transparent", 42.25),
+        on_pages(valid(99.0), "transparent", 60.0)}},
+      {"192", {on_pages(valid(100.0), "transparent", 90.0)}},
+      {"256", {on_pages(valid(100.0), "transparent", 89.96)}},
+      {"320", {on_pages(valid(100.0), "ordinary", 0.0), on_pages(valid(100.0), "hugetlb", 100.0)}},
+      {"384", {on_pages(invalid(), "transparent", 10.0), on_pages(valid(1.0), "", 0.0)}},
+  };
+  for (const auto& [label, results] : points) {
+    settings.runs.push_back(fake_point(label, 30, {}, nullptr));
+    settings.runs.back().results = results;
+  }
+  std::ostringstream err;
+  warn_partial_huge_pages(settings, err);
+  EXPECT_EQ(err.str(),
+            "warning: size 128: transparent huge pages covered 42.2% of the field memory (under "
+            "90%): the score is not comparable with a full large-page run\n"
+            "warning: size 256: transparent huge pages covered 89.9% of the field memory (under "
+            "90%): the score is not comparable with a full large-page run\n");
+
+  // Without a sweep the point is not named; the line comes after the table.
+  int calls = 0;
+  harness_settings single;
+  single.runs.push_back(fake_point("none", 1, {on_pages(valid(50.0), "transparent", 0.0)}, &calls));
+  single.sub_runs = 1;
+  test::ConsoleCapture console;
+  perform_sweep(single);
+  EXPECT_EQ(console.err(),
+            "warning: transparent huge pages covered 0.0% of the field memory (under 90%): the "
+            "score is not comparable with a full large-page run\n");
+  EXPECT_NE(console.out().find("=====none results====="), std::string::npos);
 }
 
 TEST(HarnessSweep, LongLabelsAndVariableNamesWidenTheFirstColumn) {

@@ -102,7 +102,8 @@ inline ResultsRecord make_record(const std::string& start_time, std::vector<Poin
       RunOutcome outcome;
       outcome.valid = score > 0;
       outcome.score = score;
-      outcome.settings = {points[p].threads, 1, 64, "os", "standing_wave", "sse2", false};
+      outcome.settings = {points[p].threads, 1,      64,    "os",
+                          "standing_wave",   "sse2", false, "ordinary"};
       record.runs.push_back({p, ++sub, outcome});
     }
     record.sweep.sub_runs = std::max(record.sweep.sub_runs, sub);

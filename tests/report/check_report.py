@@ -206,6 +206,10 @@ def check_page(checks, driver, page, shot, expect_running=None):
                  f"{name}: marked {'finished' if finished else 'running'}", str(state["status"]))
     checks.check(doc["machine"]["cpu"]["brand"].strip() in state["header"],
                  f"{name}: header names the processor")
+    kinds = {"ordinary": "ordinary pages", "transparent": "transparent huge pages",
+             "hugetlb": "hugetlb pool", "large": "large pages"}
+    for kind in {r["pages"]["kind"] for r in doc["runs"] if r.get("pages")}:
+        checks.check(kinds[kind] in state["header"], f"{name}: header names the runs' {kinds[kind]}")
 
     # The console's table, cell for cell.
     columns = sweep["sub_runs"] if sweep["points"] else 0

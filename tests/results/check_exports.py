@@ -162,11 +162,15 @@ def check_sweep_files(brisk):
                (row["score"], run["score"]))
         expect(int(row["threads"]) == run["settings"]["threads"], row)
         expect(row["reason"] == "\n".join(run["reasons"]), row)
+        # Without --large-pages every run is on ordinary pages, whatever the system's setting.
+        expect(run["pages"] == {"kind": "ordinary", "huge_percent": 0}, run["pages"])
+        expect(row["pages"] == "ordinary" and float(row["huge_percent"]) == 0, row)
     # The Markdown table has the console's rows and cells.
     with open(brisk.path(names[2]), encoding="utf-8") as file:
         markdown = file.read()
     md_rows = [[cell.strip() for cell in line.strip().strip("|").split("|")]
                for line in markdown.splitlines() if line.startswith("| ")]
+    expect("\n- **pages:** ordinary\n" in markdown, markdown)
     expect(md_rows[0] == ["threads", "run 1", "avg", "max/min"], md_rows[0])
     expect(md_rows[1:] == [[label] + runs + [avg, spread] for label, runs, avg, spread in table],
            (md_rows, table))

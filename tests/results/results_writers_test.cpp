@@ -19,12 +19,14 @@
 namespace brisk {
 namespace {
 
-RunOutcome outcome(bool valid, double score, std::vector<std::string> messages = {}) {
+RunOutcome outcome(bool valid, double score, std::vector<std::string> messages = {},
+                   std::string pages = "ordinary", double huge_percent = 0.0) {
   RunOutcome o;
   o.valid = valid;
   o.score = valid ? score : 0.0;
   o.messages = std::move(messages);
-  o.settings = RunSettings{2, 1, 64, "os", "standing_wave", "sse2", false};
+  o.settings = RunSettings{2, 1, 64, "os", "standing_wave", "sse2", false, std::move(pages)};
+  if (!o.settings.pages.empty()) o.huge_percent = huge_percent;
   return o;
 }
 
@@ -36,8 +38,8 @@ ResultsRecord sweep_record() {
   r.timers = {"TSC", 1000000000, 250, true, false};
   r.sweep = {"threads", "1-2", 2, {"1", "2"}};
   r.runs = {{0, 1, outcome(true, 431.2345678)},
-            {0, 2, outcome(false, 0, {"not all threads produced a result"})},
-            {1, 1, outcome(true, 830.125)}};
+            {0, 2, outcome(false, 0, {"not all threads produced a result"}, "")},
+            {1, 1, outcome(true, 830.125, {}, "transparent", 62.5)}};
   return r;
 }
 
@@ -119,15 +121,19 @@ TEST(CsvWriter, OneRowPerRunWithTheInvalidReason) {
   const std::string csv = render_csv(sweep_record());
   EXPECT_EQ(csv,
             "point,sub_run,valid,score,threads,threading,size,duration,workload,isa,large_pages,"
-            "reason\r\n"
-            "1,1,true,431.2345678,2,os,64,1,standing_wave,sse2,false,\r\n"
-            "1,2,false,,2,os,64,1,standing_wave,sse2,false,not all threads produced a result\r\n"
-            "2,1,true,830.125,2,os,64,1,standing_wave,sse2,false,\r\n");
+            "pages,huge_percent,reason\r\n"
+            "1,1,true,431.2345678,2,os,64,1,standing_wave,sse2,false,ordinary,0,\r\n"
+            "1,2,false,,2,os,64,1,standing_wave,sse2,false,,,not all threads produced a result\r\n"
+            "2,1,true,830.125,2,os,64,1,standing_wave,sse2,false,transparent,62.5,\r\n");
 }
 
 TEST(MarkdownWriter, TableHasTheConsoleCellsAndEmptyCellsForRunsToCome) {
   const std::string md = render_markdown(sweep_record());
   EXPECT_NE(md.find("- **processor:** ACME \\| Turbo\\* 9000\n"), std::string::npos) << md;
+  // Every kind the runs got, in order, with its share; the run without
+  // field memory adds nothing.
+  EXPECT_NE(md.find("- **pages:** ordinary; transparent, 62.5% on huge pages\n"), std::string::npos)
+      << md;
   EXPECT_NE(md.find("| threads | run 1 | run 2 | avg | max/min |\n"
                     "|---|--:|--:|--:|--:|\n"
                     "| 1 | 431.23 | --- | 431.23 | 0.00% |\n"
@@ -148,6 +154,29 @@ TEST(JsonWriter, PointsSharingALabelKeepTheirOwnRows) {
   EXPECT_EQ(doc["summary"][2]["scores"], nlohmann::json::array({90.0}));
   EXPECT_EQ(doc["summary"][2]["cells"]["average"], "90.00");
   EXPECT_EQ(doc["runs"][2]["point"], "64");
+}
+
+TEST(JsonWriter, PagesOfEveryRunAndOfTheSystem) {
+  ResultsRecord r = sweep_record();
+  r.machine.pages = {"madvise", 2097152};
+  const nlohmann::ordered_json doc = nlohmann::ordered_json::parse(render_json(r));
+  EXPECT_EQ(doc["runs"][0]["pages"],
+            nlohmann::ordered_json::parse(R"({"kind": "ordinary", "huge_percent": 0.0})"));
+  EXPECT_TRUE(doc["runs"][1]["pages"].is_null());  // no field memory obtained
+  EXPECT_EQ(doc["runs"][2]["pages"]["kind"], "transparent");
+  EXPECT_EQ(doc["runs"][2]["pages"]["huge_percent"], 62.5);
+  // Right after the settings, and the machine's last.
+  auto run = doc["runs"][2].items().begin();
+  EXPECT_EQ((++run).key(), "sub_run");
+  EXPECT_EQ((++run).key(), "settings");
+  EXPECT_EQ((++run).key(), "pages");
+  EXPECT_EQ(doc["machine"]["pages"],
+            nlohmann::ordered_json::parse(
+                R"({"transparent_huge_pages": "madvise", "huge_page_size_bytes": 2097152})"));
+  r.machine.pages.transparent_huge_pages.reset();  // Windows
+  EXPECT_TRUE(
+      nlohmann::ordered_json::parse(render_json(r))["machine"]["pages"]["transparent_huge_pages"]
+          .is_null());
 }
 
 TEST(ExportFiles, AFailedUpdateWarnsKeepsGoingAndIsRemembered) {
