@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/run_conditions.h"
 #include "bench/thread_result.h"
 
 namespace brisk {
@@ -45,6 +46,8 @@ struct RunOutcome {
   std::vector<std::string> messages;
   std::optional<std::int64_t> init_ms;  // "initialization took" as printed
   std::vector<ThreadOutcome> threads;   // in finishing order
+  RunConditions conditions;             // all unknown when the workers never started
+  bool workers_started = false;         // false when the run was refused before
 };
 
 }  // namespace brisk

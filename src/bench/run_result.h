@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/run_conditions.h"
 #include "bench/thread_result.h"
 
 namespace brisk {
@@ -25,6 +26,10 @@ struct RunResult {
   std::vector<std::string> messages;
   // "initialization took" as worker 0 printed it; none when it never got there.
   std::optional<std::int64_t> init_ms;
+  // What else the machine did while the workers ran; all unknown when they
+  // never started.
+  RunConditions conditions;
+  bool workers_started = false;  // the checks passed and the launch began
 };
 
 }  // namespace brisk

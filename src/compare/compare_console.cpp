@@ -170,7 +170,7 @@ void print_side_notes(const Comparison& c, std::ostream& out) {
       if (side->noisy && first) {
         out << fmt::format("noisy: {} at {}: spread {:.2f}% (over {:.0f}%): {}",
                            c.files[index].name, at, side->spread_percent.value_or(0.0),
-                           kNoisySpreadPercent, kNoisyExplanation)
+                           kNoisySpreadPercent, noisy_explanation(side->conditions))
             << std::endl;
       }
       const bool first_empty = index != 0 || base_told_empty.insert(key).second;

@@ -18,7 +18,8 @@ ResultsDocument document_from_record(const ResultsRecord& record) {
     if (run.point_index >= record.sweep.points.size()) continue;
     const RunOutcome& outcome = run.outcome;
     document.runs.push_back(DocumentRun{run.point_index, run.sub_run, outcome.settings,
-                                        outcome.valid, outcome.valid ? outcome.score : 0.0});
+                                        outcome.valid, outcome.valid ? outcome.score : 0.0,
+                                        outcome.conditions});
   }
   return document;
 }

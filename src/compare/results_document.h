@@ -20,7 +20,8 @@ struct DocumentRun {
   std::uint32_t sub_run = 1;
   RunSettings settings;  // what the run really used
   bool valid = false;
-  double score = 0.0;  // MGups; finite and positive when valid, 0 otherwise
+  double score = 0.0;        // MGups; finite and positive when valid, 0 otherwise
+  RunConditions conditions;  // all unknown in files written before they were measured
 };
 
 struct ResultsDocument {

@@ -2,13 +2,15 @@
 
 #include <fmt/format.h>
 
+#include <optional>
 #include <vector>
 
 namespace brisk {
 namespace {
 
 constexpr std::string_view kHeader =
-    "point,sub_run,valid,score,threads,threading,size,duration,workload,isa,large_pages,reason";
+    "point,sub_run,valid,score,threads,threading,size,duration,workload,isa,large_pages,reason,"
+    "other_load_percent,steal_percent";
 
 std::string joined(const std::vector<std::string>& lines) {
   std::string text;
@@ -17,6 +19,11 @@ std::string joined(const std::vector<std::string>& lines) {
     text += line;
   }
   return text;
+}
+
+// A figure of the run's conditions to one decimal; empty where unknown.
+std::string percent_field(const std::optional<double>& value) {
+  return value ? fmt::format("{:.1f}", *value) : std::string();
 }
 
 }  // namespace
@@ -58,7 +65,9 @@ std::string render_csv(const ResultsRecord& record) {
                                              csv_field(s.workload),
                                              csv_field(s.isa),
                                              s.large_pages ? "true" : "false",
-                                             csv_field(o.valid ? "" : joined(o.messages))};
+                                             csv_field(o.valid ? "" : joined(o.messages)),
+                                             percent_field(o.conditions.other_load_percent),
+                                             percent_field(o.conditions.steal_percent)};
     for (std::size_t i = 0; i < fields.size(); ++i) {
       if (i != 0) out += ',';
       out += fields[i];
