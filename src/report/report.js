@@ -605,8 +605,9 @@ function conditionsSection() {
   const measured = placedRuns.filter((p) => p.run.conditions);
   if (!measured.length) return null;
   const head = el('tr', null);
-  for (const name of ['run', 'other load', 'steal', 'brisk on processor', 'involuntary switches',
-                      'major faults', 'clock']) {
+  for (const name
+           of ['run', 'other load', 'steal', 'brisk on processor', 'involuntary switches',
+               'major faults', 'clock']) {
     head.append(el('th', {scope: 'col'}, name));
   }
   const body = el('tbody');
@@ -622,12 +623,13 @@ function conditionsSection() {
         el('td', null, countText(c.involuntary_context_switches)),
         el('td', null, countText(c.major_page_faults)), el('td', null, clockText(c))));
   }
-  return el('section', {id: 'conditions'}, el('h2', null, 'What else the machine did'),
-            el('p', {class: 'note'},
-               'Measured from system counters just before each run\'s threads started and ' +
-                   'just after they ended; --- where this system cannot tell.'),
-            el('div', {class: 'table-wrap'},
-               el('table', {id: 'conditions-table'}, el('thead', null, head), body)));
+  return el(
+      'section', {id: 'conditions'}, el('h2', null, 'What else the machine did'),
+      el('p', {class: 'note'},
+         'Measured from system counters just before each run\'s threads started and ' +
+             'just after they ended; --- where this system cannot tell.'),
+      el('div', {class: 'table-wrap'},
+         el('table', {id: 'conditions-table'}, el('thead', null, head), body)));
 }
 
 // --- page ------------------------------------------------------------------
