@@ -11,7 +11,9 @@ namespace {
 using nlohmann::json;
 
 constexpr const char* kIndexFormat = "brisk-history-index";
-constexpr int kIndexVersion = 1;
+// 2: entries carry the listing's mark; an index of version 1 lacks it and is
+// rebuilt.
+constexpr int kIndexVersion = 2;
 
 json settings_json(const RunSettings& s) {
   return json::array(
@@ -67,6 +69,7 @@ json entry_json(const HistoryEntry& e) {
             {"w", e.sweep_variable},
             {"p", std::move(points)},
             {"d", e.finished}});
+  if (e.mark) j["n"] = *e.mark;
   return j;
 }
 
@@ -98,6 +101,7 @@ HistoryEntry entry_from(const json& j) {
     e.points.push_back(std::move(point));
   }
   e.finished = j.at("d").get<bool>();
+  if (j.contains("n")) e.mark = j.at("n").get<std::string>();
   return e;
 }
 
