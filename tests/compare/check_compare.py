@@ -296,12 +296,23 @@ def check_usage(brisk, files):
 def check_exports(brisk, files):
     names = {"--export-csv": "c.csv", "--export-markdown": "c.md", "--export-html": "c.html"}
     extra = [part for option, name in names.items() for part in (option, name)]
-    status, _, err, doc = compare(brisk, ["quiet.json", "fast.json", "slow.json"], extra)
+    # A noisy side with a measured cause, of as many sub-runs as the others so
+    # that only the noise differs.
+    noisy = with_scores(files.real, {"none": [930.0, 1100.0, 1000.0, 1000.0, 1000.0]})
+    for run in noisy["runs"]:
+        run["conditions"].update(other_load_percent=0.5, steal_percent=0.0,
+                                 on_processor_percent=99.0)
+    noisy["runs"][0]["conditions"]["other_load_percent"] = 35.0
+    write_json(brisk, "noisy5.json", noisy)
+    status, _, err, doc = compare(brisk, ["quiet.json", "fast.json", "slow.json", "noisy5.json"],
+                                  extra)
     expect(status == 0, (status, err))
     csv_lines = open(brisk.path("c.csv"), encoding="utf-8").read().strip().split("\n")
-    expect(len(csv_lines) == 1 + len(doc["rows"]) == 3, csv_lines)
+    expect(len(csv_lines) == 1 + len(doc["rows"]) == 4, csv_lines)
     markdown = open(brisk.path("c.md"), encoding="utf-8").read()
     expect("faster" in markdown and "slower" in markdown, markdown)
+    expect("- noisy5.json at none: spread 18.28%: other programs used 35.0% of the processors "
+           "during run 1\n" in markdown, markdown)
     page = open(brisk.path("c.html"), encoding="utf-8").read()
     expect('"brisk-comparison"' in page and "<script src" not in page, "page")
 
