@@ -3,9 +3,8 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "compare/comparison_fixtures.h"
 #include "compare/comparison_json.h"

@@ -124,8 +124,9 @@ TEST(HarnessSweep, NoisyPointsGetOneWarningEach) {
       {"4", {valid(100.0), valid(105.01)}},
       // Measured: the cause of its most disturbed valid run, numbered among
       // all of the point's runs; the invalid run's figures do not count.
-      {"5", {measured(invalid(), 0.0, 20.0), measured(valid(100.0), 0.0, 30.0),
-             measured(valid(120.0), 0.0, 0.5)}},
+      {"5",
+       {measured(invalid(), 0.0, 20.0), measured(valid(100.0), 0.0, 30.0),
+        measured(valid(120.0), 0.0, 0.5)}},
       {"6", {measured(valid(100.0), 0.0, 0.5), measured(valid(120.0), 0.4, 1.0)}},
   };
   for (const auto& [label, results] : points) {
@@ -153,9 +154,8 @@ TEST(HarnessSweep, RunsDuringOtherProgramsLoadGetAWarningEach) {
   settings.var = "none";
   settings.runs.push_back(fake_point("none", 30, {}, nullptr));
   settings.runs.back().results = {measured(valid(100.0), 0.0, 10.0),
-                                  measured(valid(100.0), 0.0, 10.5),
-                                  measured(invalid(), 0.0, 90.0), valid(100.0),
-                                  measured(valid(100.0), 0.0, 55.6)};
+                                  measured(valid(100.0), 0.0, 10.5), measured(invalid(), 0.0, 90.0),
+                                  valid(100.0), measured(valid(100.0), 0.0, 55.6)};
   std::ostringstream err;
   warn_noisy_points(settings, err);
   warn_other_load(settings, err);

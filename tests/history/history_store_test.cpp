@@ -147,13 +147,16 @@ TEST_F(HistoryStoreTest, ListingMarksDisturbedRunsAndLeavesOutEntriesWithoutRuns
   const std::vector<std::string> lines = listing_lines(store, selected, request);
   ASSERT_EQ(lines.size(), 5u);
   const auto ends_with = [](const std::string& line, const std::string& end) {
-    return line.size() >= end.size() && line.compare(line.size() - end.size(), end.size(), end) == 0;
+    return line.size() >= end.size() &&
+           line.compare(line.size() - end.size(), end.size(), end) == 0;
   };
-  EXPECT_TRUE(ends_with(lines[1], "MGups  (busy: other programs used 12.0% of the processors "
-                                  "during run 1)"))
+  EXPECT_TRUE(ends_with(lines[1],
+                        "MGups  (busy: other programs used 12.0% of the processors "
+                        "during run 1)"))
       << lines[1];
-  EXPECT_TRUE(ends_with(lines[2], "MGups  (noisy: other programs used 31.0% of the processors "
-                                  "during run 2)"))
+  EXPECT_TRUE(ends_with(lines[2],
+                        "MGups  (noisy: other programs used 31.0% of the processors "
+                        "during run 2)"))
       << lines[2];
   EXPECT_TRUE(ends_with(lines[3], "430.00 MGups")) << lines[3];
 }
