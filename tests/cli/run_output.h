@@ -30,7 +30,9 @@ inline std::string without_load_warnings(const std::string& err) {
       "10%\\): its score is lower than the machine's");
   std::string kept;
   for (const std::string& line : split_lines(err)) {
-    if (!std::regex_match(line, warning)) kept += line + "\n";
+    // A terminal ends its lines with CR LF.
+    const std::string bare = line.ends_with('\r') ? line.substr(0, line.size() - 1) : line;
+    if (!std::regex_match(bare, warning)) kept += line + "\n";
   }
   return kept;
 }
