@@ -109,11 +109,12 @@ int run_sweep(DriverSettings& settings, TopologyHolder& topology,
     std::cerr << *failure << std::endl;
     return 1;
   }
+  // An invocation that made no run (no point, or every run refused before
+  // its threads started) leaves nothing in the history.
   const auto keep = [&] {
     files.update(record);
-    if (saver) saver->write(record);
+    if (saver && made_a_run(record)) saver->write(record);
   };
-  if (saver) saver->write(record);
   settings.harness.hooks.points_ready = [&](const harness_settings& sweep) {
     for (const harness_run& point : sweep.runs) record.sweep.points.push_back(point.label);
     keep();

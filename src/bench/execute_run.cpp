@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <chrono>
 #include <exception>
 #include <iostream>
 #include <mutex>
@@ -17,11 +18,13 @@
 #include "bench/memory_info.h"
 #include "bench/phase_barrier.h"
 #include "bench/progress_board.h"
+#include "bench/run_conditions.h"
 #include "bench/run_messages.h"
 #include "bench/run_worker.h"
 #include "bench/worker_context.h"
 #include "platform/cpu_features.h"
 #include "platform/cpu_info.h"
+#include "platform/system_counters.h"
 #include "platform/timers.h"
 
 namespace brisk {
@@ -151,6 +154,16 @@ void print_timers(const FastTimer& fast, const CoarseTimer& coarse) {
   std::cout << "Coarse Timer Frequency: " << format_hz(display_frequency(coarse)) << std::endl;
 }
 
+// The processors the plan binds the run's threads to, in the numbering the
+// counters use; empty when the operating system places them.
+std::vector<std::uint32_t> planned_processors(const ThreadingManager& manager) {
+  std::vector<std::uint32_t> processors;
+  for (std::size_t i = 0; i < manager.plan.size() && i < manager.thread_count; ++i) {
+    processors.push_back(std::uint32_t{manager.plan[i].group} * 64 + manager.plan[i].os_index);
+  }
+  return processors;
+}
+
 // Starts threads 1 .. T-1, runs worker 0 on this thread and joins them all.
 void launch_and_join(const RunParams& params, RunResult& result, RunShared& shared,
                      const FastTimer& fast, const CoarseTimer& coarse) {
@@ -225,7 +238,16 @@ RunResult execute_run(const RunParams& params) {
   print_timers(fast, coarse);
   if (!check_timers(params, fast, coarse, result.messages)) return result;
 
+  // The counters are read on this thread with no worker running, so the
+  // timed loop is the same as without them.
+  const std::vector<std::uint32_t> processors = planned_processors(params.threading_manager);
+  const CounterSample before = read_counter_sample(processors);
+  const auto started = std::chrono::steady_clock::now();
+  result.workers_started = true;
   launch_and_join(params, result, shared, fast, coarse);
+  const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - started;
+  result.conditions =
+      conditions_between(before, read_counter_sample(processors), wall.count(), thread_count);
   result.aborted = shared.stop_source.stop_requested();
   return result;
 }

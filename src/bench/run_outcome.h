@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/run_timeline.h"
+#include "bench/run_conditions.h"
 #include "bench/thread_result.h"
 
 namespace brisk {
@@ -54,6 +55,8 @@ struct RunOutcome {
   // no field memory was obtained.
   std::optional<double> huge_percent;
   std::vector<ThreadOutcome> threads;  // in finishing order
+  RunConditions conditions;            // all unknown when the workers never started
+  bool workers_started = false;        // false when the run was refused before
   RunTimeline timeline;                // second by second; empty for a refused run
 };
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/step_marks.h"
+#include "bench/run_conditions.h"
 #include "bench/thread_result.h"
 
 namespace brisk {
@@ -29,6 +30,10 @@ struct RunResult {
   // Every thread's steps at each whole second of its timed loop, reserved
   // with `results`; each worker writes only its own row.
   StepMarks marks;
+  // What else the machine did while the workers ran; all unknown when they
+  // never started.
+  RunConditions conditions;
+  bool workers_started = false;  // the checks passed and the launch began
 };
 
 }  // namespace brisk

@@ -15,9 +15,6 @@ namespace brisk {
 // doing, or its throttling, than about the machine: the harness warns and
 // brisk compare calls such a side noisy.
 inline constexpr double kNoisySpreadPercent = 5.0;
-// What the warning about such a point says after its place and spread.
-inline constexpr const char* kNoisyExplanation =
-    "the machine was busy or throttling; its scores are not comparable as they stand";
 
 class ScoreStatistics {
  public:

@@ -174,7 +174,7 @@ void print_side_notes(const Comparison& c, std::ostream& out) {
         out << fmt::format("noisy: {} at {}: spread {:.2f}% (over {:.0f}%): {}",
                            console_safe(c.files[index].name), at,
                            side->spread_percent.value_or(0.0), kNoisySpreadPercent,
-                           kNoisyExplanation)
+                           noisy_explanation(side->conditions))
             << std::endl;
       }
       const bool first_empty = index != 0 || base_told_empty.insert(key).second;

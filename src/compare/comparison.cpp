@@ -133,6 +133,7 @@ std::vector<PointSide> point_sides(const ResultsDocument& document) {
     if (side.runs++ == 0) side.settings = run.settings;
     if (!run.valid || !std::isfinite(run.score) || run.score <= 0.0) continue;
     side.scores.push_back(run.score);
+    side.conditions.push_back({run.sub_run, run.conditions});
     stats[run.point_index].add(run.score);
   }
   for (std::size_t i = 0; i < count; ++i) {
@@ -140,6 +141,7 @@ std::vector<PointSide> point_sides(const ResultsDocument& document) {
     if (sides[i].scores.empty()) continue;
     sides[i].spread_percent = stats[i].spread_percent();
     sides[i].noisy = sides[i].spread_percent.value_or(0.0) > kNoisySpreadPercent;
+    if (sides[i].noisy) sides[i].noise_cause = noise_cause(sides[i].conditions);
   }
   return sides;
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/run_conditions.h"
 #include "bench/score_statistics.h"
 #include "compare/results_document.h"
 
@@ -34,7 +35,12 @@ struct PointSide {
   std::optional<double> average;         // as the harness table shows it
   std::optional<double> spread_percent;  // (max / min - 1) * 100
   bool noisy = false;                    // spread_percent > kNoisySpreadPercent
-  RunSettings settings;                  // of the point's first run
+  // What was measured during the valid runs, numbered by sub-run, and for a
+  // noisy side the cause they point to ("the hypervisor took 4.1% during
+  // run 2"); none for a side that is not noisy.
+  std::vector<NumberedConditions> conditions;
+  std::optional<std::string> noise_cause;
+  RunSettings settings;  // of the point's first run
 };
 
 struct PointComparison {

@@ -16,6 +16,10 @@ Json number(std::optional<double> value) {
   return value && std::isfinite(*value) ? Json(*value) : Json(nullptr);
 }
 
+Json text_or_null(const std::optional<std::string>& text) {
+  return text ? Json(*text) : Json(nullptr);
+}
+
 Json numbers(const std::vector<double>& values) {
   Json out = Json::array();
   for (const double v : values) out.push_back(number(v));
@@ -43,6 +47,7 @@ Json points_json(const ResultsDocument& d) {
                        {"average", number(side.average)},
                        {"spread_percent", number(side.spread_percent)},
                        {"noisy", side.noisy},
+                       {"noise_cause", text_or_null(side.noise_cause)},
                        {"timelines", std::move(timelines[i])}});
   }
   return out;
@@ -89,7 +94,8 @@ Json side_json(const PointSide& s) {
               {"runs", s.runs},
               {"average", number(s.average)},
               {"spread_percent", number(s.spread_percent)},
-              {"noisy", s.noisy}};
+              {"noisy", s.noisy},
+              {"noise_cause", text_or_null(s.noise_cause)}};
 }
 
 Json row_json(const Comparison& c, const PointComparison& r) {

@@ -3,6 +3,8 @@
 #include <fmt/format.h>
 
 #include <cmath>
+#include <set>
+#include <utility>
 
 #include "results/markdown_writer.h"
 
@@ -104,6 +106,26 @@ std::string table(const Comparison& c) {
   return out;
 }
 
+// Each noisy side once, with the cause measured during its runs.
+std::string noisy_sides(const Comparison& c) {
+  std::string out;
+  std::set<std::pair<std::string, std::uint32_t>> base_told;
+  for (const PointComparison& r : c.rows) {
+    const std::pair<const PointSide*, std::size_t> sides[] = {{&r.base, 0}, {&r.other, r.file}};
+    for (const auto& [side, file] : sides) {
+      if (!side->noisy || file >= c.files.size()) continue;
+      if (file == 0 && !base_told.insert({r.label, r.occurrence}).second) continue;
+      const std::string label =
+          r.occurrence == 0 ? r.label : fmt::format("{} #{}", r.label, r.occurrence + 1);
+      out += fmt::format("- {} at {}: spread {:.2f}%: {}\n", markdown_text(c.files[file].name),
+                         markdown_text(label), side->spread_percent.value_or(0.0),
+                         markdown_text(side->noise_cause.value_or("")));
+    }
+  }
+  if (out.empty()) return out;
+  return fmt::format("\nNoisy sides (spread over {:g}%):\n\n", kNoisySpreadPercent) + out;
+}
+
 std::string unmatched(const Comparison& c) {
   if (c.unmatched.empty()) return "";
   std::string out = "\nPoints not in every file:\n\n";
@@ -124,7 +146,7 @@ std::string unmatched(const Comparison& c) {
 }  // namespace
 
 std::string render_comparison_markdown(const Comparison& comparison) {
-  return header(comparison) + table(comparison) + unmatched(comparison);
+  return header(comparison) + table(comparison) + noisy_sides(comparison) + unmatched(comparison);
 }
 
 }  // namespace brisk

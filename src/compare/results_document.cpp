@@ -19,7 +19,7 @@ ResultsDocument document_from_record(const ResultsRecord& record) {
     const RunOutcome& outcome = run.outcome;
     document.runs.push_back(DocumentRun{run.point_index, run.sub_run, outcome.settings,
                                         outcome.valid, outcome.valid ? outcome.score : 0.0,
-                                        outcome.timeline.mgups});
+                                        outcome.timeline.mgups, outcome.conditions});
   }
   return document;
 }

@@ -24,6 +24,7 @@ struct DocumentRun {
   // MGups of every whole second, summed over the threads; at most `duration`
   // entries, each finite and at least 0. Empty in files of older versions.
   std::vector<double> timeline;
+  RunConditions conditions;  // all unknown in files written before they were measured
 };
 
 struct ResultsDocument {

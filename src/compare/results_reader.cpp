@@ -238,8 +238,8 @@ class PointAssigner {
 // score must have had a thread count a machine can run.
 void read_run_settings(JsonFields& f, const JsonPlace& run, bool valid, RunSettings& settings) {
   const JsonPlace place = f.member(run, "settings");
-  settings.threads = static_cast<std::uint32_t>(f.unsigned_in(
-      f.member(place, "threads"), valid ? 1 : 0, valid ? kMaxThreads : kMaxUint32));
+  settings.threads = static_cast<std::uint32_t>(
+      f.unsigned_in(f.member(place, "threads"), valid ? 1 : 0, valid ? kMaxThreads : kMaxUint32));
   settings.threading = f.text(f.member(place, "threading"));
   settings.size = grid_size(f, f.member(place, "size"));
   settings.duration = static_cast<std::uint32_t>(
@@ -305,6 +305,45 @@ std::vector<double> run_timeline(JsonFields& f, const JsonPlace& run, std::uint3
   return rates;
 }
 
+// A figure of a run's conditions: null, or a number within [low, high].
+std::optional<double> figure(JsonFields& f, const JsonPlace& place, double low, double high) {
+  if (!f.ok() || f.is_null(place)) return std::nullopt;
+  const double value = f.number(place);
+  if (f.ok() && !(value >= low && value <= high)) {
+    f.fail(place, fmt::format("{} is outside {}..{}", place.value->dump(), low, high));
+  }
+  if (!f.ok()) return std::nullopt;
+  return value;
+}
+
+// Files written before the conditions were measured have none: every figure
+// stays unknown.
+RunConditions read_conditions(JsonFields& f, const JsonPlace& run) {
+  RunConditions c;
+  if (!f.ok() || !run.value || !run.value->is_object() || !run.value->contains("conditions")) {
+    return c;
+  }
+  const JsonPlace place = f.member(run, "conditions");
+  const auto percent = [&](std::string_view name) {
+    return figure(f, f.member(place, name), 0.0, 100.0);
+  };
+  const auto mhz = [&](std::string_view name) {
+    return figure(f, f.member(place, name), 0.0, 1e6);
+  };
+  c.other_load_percent = percent("other_load_percent");
+  c.steal_percent = percent("steal_percent");
+  c.on_processor_percent = percent("on_processor_percent");
+  c.involuntary_switches = f.unsigned_or_null(f.member(place, "involuntary_context_switches"),
+                                              std::numeric_limits<std::uint64_t>::max());
+  c.major_faults = f.unsigned_or_null(f.member(place, "major_page_faults"),
+                                      std::numeric_limits<std::uint64_t>::max());
+  c.clock_start_mhz = mhz("clock_start_mhz");
+  c.clock_end_mhz = mhz("clock_end_mhz");
+  c.clock_limit_mhz = mhz("clock_limit_mhz");
+  c.clock_max_mhz = mhz("clock_max_mhz");
+  return c;
+}
+
 void read_runs(JsonFields& f, const JsonPlace& root, ResultsDocument& out) {
   const JsonPlace runs = f.member(root, "runs");
   const std::size_t count = f.array_size(runs);
@@ -329,6 +368,7 @@ void read_runs(JsonFields& f, const JsonPlace& root, ResultsDocument& out) {
     read_run_pages(f, run, entry.settings);
     entry.score = run_score(f, run, entry.valid);
     entry.timeline = run_timeline(f, run, entry.settings.duration);
+    entry.conditions = read_conditions(f, run);
   }
 }
 

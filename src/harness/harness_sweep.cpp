@@ -14,9 +14,11 @@
 
 #include "app/format.h"
 #include "bench/memory_info.h"
+#include "bench/run_conditions.h"
 #include "bench/score_statistics.h"
 #include "harness/drop_warning.h"
 #include "harness/page_warning.h"
+#include "harness/other_load_warning.h"
 
 namespace brisk {
 namespace {
@@ -71,7 +73,7 @@ void warn_noisy_points(const harness_settings& settings, std::ostream& err) {
     const std::string where =
         settings.var == "none" ? std::string() : fmt::format("{} {}: ", settings.var, point.label);
     err << fmt::format("warning: {}spread {} (over {:g}%): {}", where, statistics.spread_cell(),
-                       kNoisySpreadPercent, kNoisyExplanation)
+                       kNoisySpreadPercent, noisy_explanation(numbered_conditions(point.results)))
         << std::endl;
   }
 }
@@ -138,6 +140,7 @@ void perform_sweep(harness_settings& settings) {
   warn_noisy_points(settings, std::cerr);
   warn_timeline_drops(settings, std::cerr);
   warn_partial_huge_pages(settings, std::cerr);
+  warn_other_load(settings, std::cerr);
 }
 
 }  // namespace brisk

@@ -7,6 +7,26 @@
 
 namespace brisk {
 
+namespace {
+
+std::optional<std::string> entry_mark(const std::vector<PointSide>& sides) {
+  for (const PointSide& side : sides) {
+    if (side.noisy && side.noise_cause) return "noisy: " + *side.noise_cause;
+  }
+  for (const PointSide& side : sides) {
+    for (const NumberedConditions& run : side.conditions) {
+      const std::optional<double> other = run.conditions.other_load_percent;
+      if (other && *other > kOtherLoadWarningPercent) {
+        return fmt::format("busy: other programs used {:.1f}% of the processors during run {}",
+                           *other, run.run);
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::vector<PointSummary> summarize_points(const ResultsDocument& document) {
   const std::vector<PointSide> sides = point_sides(document);
   std::vector<PointSummary> points;
@@ -29,6 +49,7 @@ HistoryEntry summarize_document(const std::string& file_name, const ResultsDocum
   entry.sweep_variable = document.sweep.variable;
   entry.points = summarize_points(document);
   entry.finished = document.finished;
+  entry.mark = entry_mark(point_sides(document));
   return entry;
 }
 

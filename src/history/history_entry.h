@@ -37,6 +37,11 @@ struct HistoryEntry {
   std::string sweep_variable;
   std::vector<PointSummary> points;
   bool finished = false;
+  // What the listing marks the entry with when its scores are not what the
+  // machine can do: "noisy: <cause>" for a point whose spread is over
+  // kNoisySpreadPercent, else "busy: other programs used ..." for a run past
+  // kOtherLoadWarningPercent; none for a clean entry.
+  std::optional<std::string> mark;
 };
 
 // The summary of a document read from `file_name`.

@@ -13,7 +13,8 @@ namespace {
 using nlohmann::json;
 
 constexpr const char* kIndexFormat = "brisk-history-index";
-// 2: the runs' page kind joined the settings.
+// 2: the runs' page kind joined the settings, and entries carry the listing's
+// mark; an index of version 1 lacks them and is rebuilt.
 constexpr int kIndexVersion = 2;
 
 json settings_json(const RunSettings& s) {
@@ -89,6 +90,7 @@ json entry_json(const HistoryEntry& e) {
             {"w", e.sweep_variable},
             {"p", std::move(points)},
             {"d", e.finished}});
+  if (e.mark) j["n"] = *e.mark;
   return j;
 }
 
@@ -120,6 +122,7 @@ HistoryEntry entry_from(const json& j) {
     e.points.push_back(std::move(point));
   }
   e.finished = j.at("d").get<bool>();
+  if (j.contains("n")) e.mark = j.at("n").get<std::string>();
   return e;
 }
 

@@ -45,6 +45,9 @@ std::vector<const HistoryEntry*> select_entries(const HistoryStore& store,
   std::vector<const HistoryEntry*> selected;
   for (const HistoryEntry& entry : store.entries()) {
     if (entry.skipped) continue;
+    // Invocations that made no run are no longer saved; older ones that were
+    // stay in the folder, out of sight.
+    if (entry.points.empty()) continue;
     if (!request.all_machines && entry.machine_key != request.machine_key) continue;
     if (request.limit != 0 && selected.size() == request.limit) break;
     selected.push_back(&entry);
@@ -60,10 +63,11 @@ std::vector<std::string> listing_lines(const HistoryStore& store,
                               request.all_machines ? "of every machine " : "of this machine ",
                               store.folder(), selected.size()));
   for (const HistoryEntry* entry : selected) {
-    lines.push_back(fmt::format("{}  {}  {}  {}  {}{}", console_safe(entry->id),
+    lines.push_back(fmt::format("{}  {}  {}  {}  {}{}{}", console_safe(entry->id),
                                 display_time(entry->start_time), trimmed(entry->cpu_brand),
                                 config_text(entry->settings), score_text(*entry),
-                                entry->finished ? "" : "  (unfinished)"));
+                                entry->finished ? "" : "  (unfinished)",
+                                entry->mark ? fmt::format("  ({})", *entry->mark) : ""));
   }
   for (const HistoryEntry& entry : store.entries()) {
     if (entry.skipped) {

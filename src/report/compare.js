@@ -181,10 +181,18 @@ function notes() {
   }
   const noisy = data.rows.filter((r) => r.base.noisy || r.other.noisy).length;
   if (noisy) {
+    // What was measured during the noisy sides' runs, each cause once.
+    const causes = [];
+    for (const r of data.rows) {
+      for (const side of [r.base, r.other]) {
+        const cause = side.noisy ? noiseCause(side) : null;
+        if (cause && !causes.includes(cause)) causes.push(cause);
+      }
+    }
     items.push([
       'warn',
       plural(noisy, 'row has', 'rows have') + ' a noisy side (spread over ' +
-          data.noisy_spread_percent + '%): the machine was busy or throttling'
+          data.noisy_spread_percent + '%): ' + causes.join('; ')
     ]);
   }
   if (data.unmatched.length) {
@@ -310,9 +318,17 @@ const VERDICT_CLASS = {
   'no valid run': 'bad'
 };
 
+// A noisy side's measured cause; comparisons written before causes were
+// measured carry none.
+function noiseCause(side) {
+  return typeof side.noise_cause === 'string' ? side.noise_cause :
+                                                'the machine was busy or throttling';
+}
+
 function sideCell(side) {
   const title = side.n + ' valid of ' + plural(side.runs, 'run', 'runs') +
-      (isNumber(side.spread_percent) ? ', spread ' + side.spread_percent.toFixed(2) + '%' : '');
+      (isNumber(side.spread_percent) ? ', spread ' + side.spread_percent.toFixed(2) + '%' : '') +
+      (side.noisy ? ': ' + noiseCause(side) : '');
   return el(
       'td', {class: side.noisy ? 'noisy' : null, title: title}, fixed2(side.average),
       side.noisy ? el('span', {class: 'mark', title: 'noisy: ' + title}, '~') : null);

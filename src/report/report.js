@@ -757,6 +757,61 @@ function threadSection() {
   return section;
 }
 
+// --- what else the machine did during each run ------------------------------
+
+function percentText(value) {
+  return typeof value === 'number' && isFinite(value) ? value.toFixed(1) + '%' : '---';
+}
+
+function countText(value) {
+  return typeof value === 'number' && isFinite(value) ? String(value) : '---';
+}
+
+function clockText(c) {
+  const ghz = (mhz) => typeof mhz === 'number' && isFinite(mhz) ? (mhz / 1000).toFixed(2) : null;
+  const start = ghz(c.clock_start_mhz);
+  const end = ghz(c.clock_end_mhz);
+  if (start === null && end === null) return '---';
+  const limit = ghz(c.clock_limit_mhz);
+  const max = ghz(c.clock_max_mhz);
+  const limited = limit !== null && max !== null && c.clock_limit_mhz < c.clock_max_mhz ?
+      ' (limit ' + limit + ' of ' + max + ')' :
+      '';
+  return (start || '---') + ' \u2192 ' + (end || '---') + ' GHz' + limited;
+}
+
+// One row per run; absent from files written before the figures existed.
+function conditionsSection() {
+  const measured = placedRuns.filter((p) => p.run.conditions);
+  if (!measured.length) return null;
+  const head = el('tr', null);
+  for (const name
+           of ['run', 'other load', 'steal', 'brisk on processor', 'involuntary switches',
+               'major faults', 'clock']) {
+    head.append(el('th', {scope: 'col'}, name));
+  }
+  const body = el('tbody');
+  for (const placed of measured) {
+    const c = placed.run.conditions;
+    const busy = typeof c.other_load_percent === 'number' && c.other_load_percent > 10;
+    body.append(el(
+        'tr', null, el('th', {scope: 'row'}, runName(placed)),
+        el('td', busy ? {class: 'warned', title: 'its score is lower than the machine\'s'} : null,
+           percentText(c.other_load_percent)),
+        el('td', null, percentText(c.steal_percent)),
+        el('td', null, percentText(c.on_processor_percent)),
+        el('td', null, countText(c.involuntary_context_switches)),
+        el('td', null, countText(c.major_page_faults)), el('td', null, clockText(c))));
+  }
+  return el(
+      'section', {id: 'conditions'}, el('h2', null, 'What else the machine did'),
+      el('p', {class: 'note'},
+         'Measured from system counters just before each run\'s threads started and ' +
+             'just after they ended; --- where this system cannot tell.'),
+      el('div', {class: 'table-wrap'},
+         el('table', {id: 'conditions-table'}, el('thead', null, head), body)));
+}
+
 // --- page ------------------------------------------------------------------
 
 document.title = 'brisk ' + data.brisk.version + ' ' + variable + ' sweep, ' +
@@ -769,6 +824,8 @@ if (data.schema && data.schema.version !== 1) {
              'the document says ' + data.schema.version + '.'));
 }
 root.append(resultsTable());
+const conditions = conditionsSection();
+if (conditions) root.append(conditions);
 chartSection();
 timelineSection();
 root.append(threadSection());

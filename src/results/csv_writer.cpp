@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <optional>
 #include <vector>
 
 namespace brisk {
@@ -9,7 +10,7 @@ namespace {
 
 constexpr std::string_view kHeader =
     "point,sub_run,valid,score,threads,threading,size,duration,workload,isa,large_pages,pages,"
-    "huge_percent,reason";
+    "huge_percent,reason,other_load_percent,steal_percent";
 
 std::string joined(const std::vector<std::string>& lines) {
   std::string text;
@@ -18,6 +19,11 @@ std::string joined(const std::vector<std::string>& lines) {
     text += line;
   }
   return text;
+}
+
+// A figure of the run's conditions to one decimal; empty where unknown.
+std::string percent_field(const std::optional<double>& value) {
+  return value ? fmt::format("{:.1f}", *value) : std::string();
 }
 
 }  // namespace
@@ -64,7 +70,9 @@ std::string render_csv(const ResultsRecord& record) {
                                              s.large_pages ? "true" : "false",
                                              csv_field(s.pages),
                                              huge_percent,
-                                             csv_field(o.valid ? "" : joined(o.messages))};
+                                             csv_field(o.valid ? "" : joined(o.messages)),
+                                             percent_field(o.conditions.other_load_percent),
+                                             percent_field(o.conditions.steal_percent)};
     for (std::size_t i = 0; i < fields.size(); ++i) {
       if (i != 0) out += ',';
       out += fields[i];

@@ -39,6 +39,18 @@ Json pages_json(const RunOutcome& o) {
   return Json{{"kind", o.settings.pages}, {"huge_percent", o.huge_percent.value_or(0.0)}};
 }
 
+Json conditions_json(const RunConditions& c) {
+  return Json{{"other_load_percent", or_null(c.other_load_percent)},
+              {"steal_percent", or_null(c.steal_percent)},
+              {"on_processor_percent", or_null(c.on_processor_percent)},
+              {"involuntary_context_switches", or_null(c.involuntary_switches)},
+              {"major_page_faults", or_null(c.major_faults)},
+              {"clock_start_mhz", or_null(c.clock_start_mhz)},
+              {"clock_end_mhz", or_null(c.clock_end_mhz)},
+              {"clock_limit_mhz", or_null(c.clock_limit_mhz)},
+              {"clock_max_mhz", or_null(c.clock_max_mhz)}};
+}
+
 Json run_json(const ResultsRecord& record, const RunRecord& run) {
   const RunOutcome& o = run.outcome;
   const RunSettings& s = o.settings;
@@ -62,6 +74,7 @@ Json run_json(const ResultsRecord& record, const RunRecord& run) {
               {"warnings", o.valid ? o.messages : none},
               {"field_memory_per_thread_bytes", memory_per_thread(s.size)},
               {"initialization_ms", or_null(o.init_ms)},
+              {"conditions", conditions_json(o.conditions)},
               {"threads", std::move(threads)},
               {"timeline", timeline_json(o.timeline)}};
 }

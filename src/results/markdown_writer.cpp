@@ -78,6 +78,26 @@ std::string table(const ResultsRecord& r) {
   return out;
 }
 
+std::string percent_cell(const std::optional<double>& value) {
+  return value ? fmt::format("{:.1f}%", *value) : "---";
+}
+
+// What else the machine did during each run: the two figures that most often
+// explain a low or noisy score.
+std::string conditions_table(const ResultsRecord& r) {
+  std::string out;
+  for (const RunRecord& run : r.runs) {
+    if (run.point_index >= r.sweep.points.size()) continue;
+    out += fmt::format("| {} | {} | {} | {} |\n", markdown_text(r.sweep.points[run.point_index]),
+                       run.sub_run, percent_cell(run.outcome.conditions.other_load_percent),
+                       percent_cell(run.outcome.conditions.steal_percent));
+  }
+  if (out.empty()) return out;
+  return fmt::format("\n| {} | run | other load | steal |\n|---|--:|--:|--:|\n",
+                     markdown_text(r.sweep.variable)) +
+         out;
+}
+
 }  // namespace
 
 std::string markdown_text(std::string_view text) {
@@ -107,7 +127,7 @@ std::string render_markdown(const ResultsRecord& r) {
   const std::string pages = pages_line(r);
   if (!pages.empty()) out += fmt::format("- **pages:** {}\n", markdown_text(pages));
   out += fmt::format("- **sweep:** {}\n\n", markdown_text(sweep_line(r)));
-  return out + table(r);
+  return out + table(r) + conditions_table(r);
 }
 
 }  // namespace brisk

@@ -17,4 +17,11 @@ std::string utc_iso8601(std::int64_t seconds_since_epoch) {
                      clock.hours().count(), clock.minutes().count(), clock.seconds().count());
 }
 
+bool made_a_run(const ResultsRecord& record) {
+  for (const RunRecord& run : record.runs) {
+    if (run.outcome.workers_started) return true;
+  }
+  return false;
+}
+
 }  // namespace brisk

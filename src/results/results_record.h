@@ -90,6 +90,10 @@ struct ResultsRecord {
   std::vector<RunRecord> runs;  // in the order performed
 };
 
+// Whether some run of the record started its worker threads, valid or not:
+// a run refused before (timer rule, missing ISA) made none.
+bool made_a_run(const ResultsRecord& record);
+
 // "2026-12-09T15:05:04Z" for a count of seconds since 1970 (UTC).
 std::string utc_iso8601(std::int64_t seconds_since_epoch);
 

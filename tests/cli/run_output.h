@@ -21,6 +21,22 @@ inline std::vector<std::string> split_lines(const std::string& text) {
   return lines;
 }
 
+// Standard error without the warnings about other programs loading the
+// machine during a run: they say what this shared machine was doing, not
+// what brisk did, and may come with any run.
+inline std::string without_load_warnings(const std::string& err) {
+  static const std::regex warning(
+      "warning: ([^:]+: )?run \\d+: other programs used [\\d.]+% of the processors \\(over "
+      "10%\\): its score is lower than the machine's");
+  std::string kept;
+  for (const std::string& line : split_lines(err)) {
+    // A terminal ends its lines with CR LF.
+    const std::string bare = line.ends_with('\r') ? line.substr(0, line.size() - 1) : line;
+    if (!std::regex_match(bare, warning)) kept += line + "\n";
+  }
+  return kept;
+}
+
 // Walks the lines of standard output in order.
 class LineCursor {
  public:

@@ -128,11 +128,30 @@ def check_small_change_is_no_change(brisk, files):
 
 
 def check_noisy(brisk, files):
-    write_json(brisk, "noisy.json", with_scores(files.real, {"none": [930.0, 1100.0, 1000.0]}))
+    # Measured: the side names what disturbed its runs, in the console and
+    # the JSON.
+    noisy = with_scores(files.real, {"none": [930.0, 1100.0, 1000.0]})
+    for run in noisy["runs"]:
+        run["conditions"].update(other_load_percent=0.5, steal_percent=0.0,
+                                 on_processor_percent=99.0)
+    noisy["runs"][0]["conditions"]["other_load_percent"] = 35.0
+    write_json(brisk, "noisy.json", noisy)
     _, out, _, doc = compare(brisk, ["quiet.json", "noisy.json"])
     row = only_row(doc)
     expect(row["other"]["noisy"] and row["verdict"] == "unclear", row)
-    expect("busy or throttling" in out, out)
+    cause = "other programs used 35.0% of the processors during run 1"
+    expect(row["other"]["noise_cause"] == cause and row["base"]["noise_cause"] is None, row)
+    expect(f"noisy: noisy.json at none (no sweep): spread 18.28% (over 5%): {cause}; its scores "
+           "are not comparable as they stand" in out, out)
+    # A file written before the conditions were measured is read as before,
+    # and its noise keeps the old words.
+    for run in noisy["runs"]:
+        del run["conditions"]
+    write_json(brisk, "noisy-old.json", noisy)
+    status, out, _, doc = compare(brisk, ["quiet.json", "noisy-old.json"])
+    row = only_row(doc)
+    expect(status == 0 and row["other"]["noisy"], (status, row))
+    expect("the machine was busy or throttling" in out, out)
 
 
 def check_differences_named(brisk, files):
@@ -277,12 +296,23 @@ def check_usage(brisk, files):
 def check_exports(brisk, files):
     names = {"--export-csv": "c.csv", "--export-markdown": "c.md", "--export-html": "c.html"}
     extra = [part for option, name in names.items() for part in (option, name)]
-    status, _, err, doc = compare(brisk, ["quiet.json", "fast.json", "slow.json"], extra)
+    # A noisy side with a measured cause, of as many sub-runs as the others so
+    # that only the noise differs.
+    noisy = with_scores(files.real, {"none": [930.0, 1100.0, 1000.0, 1000.0, 1000.0]})
+    for run in noisy["runs"]:
+        run["conditions"].update(other_load_percent=0.5, steal_percent=0.0,
+                                 on_processor_percent=99.0)
+    noisy["runs"][0]["conditions"]["other_load_percent"] = 35.0
+    write_json(brisk, "noisy5.json", noisy)
+    status, _, err, doc = compare(brisk, ["quiet.json", "fast.json", "slow.json", "noisy5.json"],
+                                  extra)
     expect(status == 0, (status, err))
     csv_lines = open(brisk.path("c.csv"), encoding="utf-8").read().strip().split("\n")
-    expect(len(csv_lines) == 1 + len(doc["rows"]) == 3, csv_lines)
+    expect(len(csv_lines) == 1 + len(doc["rows"]) == 4, csv_lines)
     markdown = open(brisk.path("c.md"), encoding="utf-8").read()
     expect("faster" in markdown and "slower" in markdown, markdown)
+    expect("- noisy5.json at none: spread 18.28%: other programs used 35.0% of the processors "
+           "during run 1\n" in markdown, markdown)
     page = open(brisk.path("c.html"), encoding="utf-8").read()
     expect('"brisk-comparison"' in page and "<script src" not in page, "page")
 

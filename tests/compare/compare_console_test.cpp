@@ -3,9 +3,12 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "compare/comparison_fixtures.h"
+#include "compare/comparison_json.h"
+#include "compare/comparison_markdown.h"
 
 namespace brisk {
 namespace {
@@ -79,6 +82,45 @@ TEST(CompareConsole, NotesForUnlikeSettingsAndMissingRuns) {
             std::string::npos)
       << text;
   EXPECT_EQ(text.find("unclear: "), std::string::npos) << text;
+}
+
+// A noisy side names what was measured during its runs, in every output; a
+// side from a file without measurements keeps the old words.
+TEST(CompareConsole, NoisySidesNameTheirMeasuredCause) {
+  ResultsDocument base = make_document("none", {{"none", {100.0, 120.0}}});
+  ResultsDocument other = make_document("none", {{"none", {100.0, 80.0, 101.0}}});
+  for (DocumentRun& run : other.runs) {
+    run.conditions.steal_percent = 0.0;
+    run.conditions.other_load_percent = 1.0;
+    run.conditions.on_processor_percent = 99.5;
+  }
+  other.runs[1].conditions.other_load_percent = 27.25;
+  const Comparison c =
+      compare_files({make_file("old.json", base), make_file("new.json", other)}, 2.0);
+  std::ostringstream out;
+  print_comparison(c, out);
+  const std::string text = out.str();
+  EXPECT_NE(text.find("\nnoisy: old.json at none (no sweep): spread 20.00% (over 5%): the "
+                      "machine was busy or throttling; its scores are not comparable as they "
+                      "stand\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("\nnoisy: new.json at none (no sweep): spread 26.25% (over 5%): other "
+                      "programs used 27.2% of the processors during run 2; its scores are not "
+                      "comparable as they stand\n"),
+            std::string::npos)
+      << text;
+  const std::string md = render_comparison_markdown(c);
+  EXPECT_NE(md.find("\nNoisy sides (spread over 5%):\n\n"
+                    "- old.json at none: spread 20.00%: the machine was busy or throttling\n"
+                    "- new.json at none: spread 26.25%: other programs used 27.2% of the "
+                    "processors during run 2\n"),
+            std::string::npos)
+      << md;
+  const nlohmann::json json = nlohmann::json::parse(render_comparison_json(c));
+  EXPECT_EQ(json["rows"][0]["other"]["noise_cause"],
+            "other programs used 27.2% of the processors during run 2");
+  EXPECT_EQ(json["rows"][0]["base"]["noise_cause"], "the machine was busy or throttling");
 }
 
 TEST(CompareConsole, Cells) {

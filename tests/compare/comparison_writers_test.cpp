@@ -188,6 +188,7 @@ TEST(ComparisonJson, EachFileCarriesItsOwnPointsWithTheirRuns) {
             {0, 2, {}, false, 0.0},
             {2, 1, {}, true, 100.0},
             {2, 2, {}, true, 110.0}};
+  d.runs[3].conditions.steal_percent = 4.0;
   const nlohmann::json points =
       nlohmann::json::parse(render_comparison_json(c))["files"][1]["points"];
   ASSERT_EQ(points.size(), 3u);
@@ -199,7 +200,9 @@ TEST(ComparisonJson, EachFileCarriesItsOwnPointsWithTheirRuns) {
   EXPECT_EQ(points[2]["occurrence"], 1);
   EXPECT_EQ(points[2]["average"], 105.0);
   EXPECT_TRUE(points[2]["noisy"]);
+  EXPECT_EQ(points[2]["noise_cause"], "the hypervisor took 4.0% during run 2");
   EXPECT_FALSE(points[0]["noisy"]);
+  EXPECT_TRUE(points[0]["noise_cause"].is_null());
 }
 
 TEST(ComparisonPage, FileNameCannotEndTheDataBlock) {

@@ -70,6 +70,9 @@ ResultsRecord realistic_record() {
             make_run(2, 1, 2, true, 1.0 / 3.0, "hugetlb"),
             make_run(2, 2, 2, true, 1e9, "large")};
   r.machine.pages = {"madvise", 2097152};
+  RunConditions& linux_guest = r.runs[0].outcome.conditions;
+  linux_guest = {12.5, 0.25, 97.125, 41, 0, 2994.5, 2900.0, 3500.0, 3500.0};
+  r.runs[3].outcome.conditions.other_load_percent = 100.0;
   return r;
 }
 
@@ -105,11 +108,19 @@ std::string describe(const ResultsDocument& d) {
                       s.workload, s.isa, s.strict_isa_check, s.large_pages, s.bypass_timer_check);
   text += fmt::format("{}|{}|{}|{}\n", d.sweep.variable, d.sweep.option, d.sweep.sub_runs,
                       d.sweep.points);
+  const auto opt = [](const auto& value) {
+    return value ? fmt::format("{}", *value) : std::string("-");
+  };
   for (const DocumentRun& run : d.runs) {
     const RunSettings& rs = run.settings;
     text += fmt::format("{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{:.17g}|{}\n", run.point_index,
                         run.sub_run, rs.threads, rs.duration, rs.size, rs.threading, rs.workload,
                         rs.isa, rs.large_pages, rs.pages, run.valid, run.score, run.timeline);
+    const RunConditions& c = run.conditions;
+    text += fmt::format("{}|{}|{}|{}|{}|{}|{}|{}|{}\n", opt(c.other_load_percent),
+                        opt(c.steal_percent), opt(c.on_processor_percent),
+                        opt(c.involuntary_switches), opt(c.major_faults), opt(c.clock_start_mhz),
+                        opt(c.clock_end_mhz), opt(c.clock_limit_mhz), opt(c.clock_max_mhz));
   }
   return text;
 }
@@ -190,6 +201,18 @@ TEST(ResultsReader, ReadsDocumentsWithoutPages) {
   EXPECT_EQ(read.machine.pages.huge_page_size, 0u);
   ASSERT_EQ(read.runs.size(), 6u);
   for (const DocumentRun& run : read.runs) EXPECT_EQ(run.settings.pages, "");
+}
+
+// Files written before the conditions were measured have none: they read
+// with every figure unknown.
+TEST(ResultsReader, RunsWithoutConditionsKnowNothingOfThem) {
+  Json json = Json::parse(render_json(realistic_record()));
+  for (Json& run : json["runs"]) run.erase("conditions");
+  ResultsDocument read;
+  ASSERT_EQ(parse_results_document(json.dump(), read), std::nullopt);
+  ResultsRecord unmeasured = realistic_record();
+  for (RunRecord& run : unmeasured.runs) run.outcome.conditions = RunConditions{};
+  EXPECT_EQ(describe(read), describe(document_from_record(unmeasured)));
 }
 
 struct BadDocument {
@@ -307,6 +330,19 @@ TEST(ResultsReader, NamesWhatIsWrongWithADocument) {
        "machine.pages.huge_page_size_bytes: expected an unsigned integer"},
       {"thp mode", [](Json& j) { j["machine"]["pages"]["transparent_huge_pages"] = 1; },
        "machine.pages.transparent_huge_pages: expected a string or null"},
+      {"conditions not an object", [](Json& j) { j["runs"][0]["conditions"] = 5; },
+       "runs[0].conditions: expected an object"},
+      {"share over 100", [](Json& j) { j["runs"][0]["conditions"]["steal_percent"] = 150; },
+       "runs[0].conditions.steal_percent: 150 is outside 0..100"},
+      {"negative share", [](Json& j) { j["runs"][0]["conditions"]["other_load_percent"] = -1; },
+       "runs[0].conditions.other_load_percent: -1 is outside 0..100"},
+      {"share as text", [](Json& j) { j["runs"][0]["conditions"]["on_processor_percent"] = "97"; },
+       "runs[0].conditions.on_processor_percent: expected a number"},
+      {"missing figure", [](Json& j) { j["runs"][0]["conditions"].erase("clock_end_mhz"); },
+       "runs[0].conditions.clock_end_mhz: missing"},
+      {"negative count",
+       [](Json& j) { j["runs"][0]["conditions"]["involuntary_context_switches"] = -3; },
+       "runs[0].conditions.involuntary_context_switches: expected an unsigned integer or null"},
       {"deep unknown member", [&](Json& j) { j["future"] = nesting; },
        "nested deeper than 64 levels"},
   };

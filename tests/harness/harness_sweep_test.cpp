@@ -12,6 +12,7 @@
 #include "harness/drop_warning.h"
 #include "harness/harness_runner.h"
 #include "harness/page_warning.h"
+#include "harness/other_load_warning.h"
 
 namespace brisk {
 namespace {
@@ -46,6 +47,14 @@ RunOutcome valid(double score) {
 RunOutcome invalid() {
   RunOutcome outcome;
   outcome.score = 123.0;  // never shown: an invalid run's score is not a result
+  return outcome;
+}
+
+// An outcome with what was measured during it.
+RunOutcome measured(RunOutcome outcome, double steal, double other) {
+  outcome.conditions.steal_percent = steal;
+  outcome.conditions.other_load_percent = other;
+  outcome.conditions.on_processor_percent = 99.0;
   return outcome;
 }
 
@@ -115,6 +124,12 @@ TEST(HarnessSweep, NoisyPointsGetOneWarningEach) {
       {"2", {valid(262.17), invalid(), valid(310.83)}},  // 18.56%
       {"3", {invalid(), invalid()}},
       {"4", {valid(100.0), valid(105.01)}},
+      // Measured: the cause of its most disturbed valid run, numbered among
+      // all of the point's runs; the invalid run's figures do not count.
+      {"5",
+       {measured(invalid(), 0.0, 20.0), measured(valid(100.0), 0.0, 30.0),
+        measured(valid(120.0), 0.0, 0.5)}},
+      {"6", {measured(valid(100.0), 0.0, 0.5), measured(valid(120.0), 0.4, 1.0)}},
   };
   for (const auto& [label, results] : points) {
     settings.runs.push_back(fake_point(label, 30, {}, nullptr));
@@ -126,7 +141,39 @@ TEST(HarnessSweep, NoisyPointsGetOneWarningEach) {
             "warning: threads 2: spread 18.56% (over 5%): the machine was busy or throttling; its "
             "scores are not comparable as they stand\n"
             "warning: threads 4: spread 5.01% (over 5%): the machine was busy or throttling; its "
-            "scores are not comparable as they stand\n");
+            "scores are not comparable as they stand\n"
+            "warning: threads 5: spread 20.00% (over 5%): other programs used 30.0% of the "
+            "processors during run 2; its scores are not comparable as they stand\n"
+            "warning: threads 6: spread 20.00% (over 5%): nothing on this system was busy: the "
+            "cause lies outside it (a shared host, memory traffic of neighbours, limits brisk "
+            "cannot read); its scores are not comparable as they stand\n");
+}
+
+// Past 10% of the processors taken by other programs a valid run is warned
+// about, whatever its point's spread.
+TEST(HarnessSweep, RunsDuringOtherProgramsLoadGetAWarningEach) {
+  harness_settings settings;
+  settings.var = "none";
+  settings.runs.push_back(fake_point("none", 30, {}, nullptr));
+  settings.runs.back().results = {measured(valid(100.0), 0.0, 10.0),
+                                  measured(valid(100.0), 0.0, 10.5), measured(invalid(), 0.0, 90.0),
+                                  valid(100.0), measured(valid(100.0), 0.0, 55.6)};
+  std::ostringstream err;
+  warn_noisy_points(settings, err);
+  warn_other_load(settings, err);
+  EXPECT_EQ(err.str(),
+            "warning: run 2: other programs used 10.5% of the processors (over 10%): its score is "
+            "lower than the machine's\n"
+            "warning: run 5: other programs used 55.6% of the processors (over 10%): its score is "
+            "lower than the machine's\n");
+  settings.var = "size";
+  settings.runs.back().label = "64";
+  settings.runs.back().results = {measured(valid(100.0), 0.0, 12.0)};
+  std::ostringstream sweep_err;
+  warn_other_load(settings, sweep_err);
+  EXPECT_EQ(sweep_err.str(),
+            "warning: size 64: run 1: other programs used 12.0% of the processors (over 10%): its "
+            "score is lower than the machine's\n");
 }
 
 RunOutcome with_timeline(RunOutcome outcome, std::vector<double> mgups) {

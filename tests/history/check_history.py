@@ -247,6 +247,58 @@ def check_history_command(brisk):
     expect(len(table) >= 3 and all(row["average_mgups"] for row in table), "CSV rows")
 
 
+def check_nothing_run_saves_nothing(brisk):
+    folder = brisk.path("nothing-run")
+    env = dict(brisk.env, BRISK_RESULTS_DIR=folder)
+    # Points that cannot be generated: the sweep runs nothing, yet the
+    # results file asked for is still written.
+    status, out, err = brisk.run(SHORT + ["--harness-var", "isa", "--harness-opt", "xyz",
+                                          "--export-json", "nothing.json"], env=env)
+    expect(status == 0 and "couldn't generate runs" in err, f"exit {status}: {err}")
+    expect(os.path.exists(brisk.path("nothing.json")), "no --export-json document")
+    expect(brisk.saved(folder) == [], f"saved: {brisk.saved(folder)}")
+    if not brisk.wine:
+        # Allowed one processor, a threads sweep has no point either.
+        r = subprocess.run(brisk.command + SHORT + ["--harness-var", "threads"], cwd=brisk.work,
+                           env=env, stdin=subprocess.DEVNULL, capture_output=True, timeout=120,
+                           preexec_fn=lambda: os.sched_setaffinity(0, {0}))
+        expect(r.returncode == 0, r.stderr)
+        expect(brisk.saved(folder) == [], f"saved: {brisk.saved(folder)}")
+    # Such an entry saved by an older brisk stays in the folder, unlisted.
+    os.makedirs(folder, exist_ok=True)
+    old = os.path.join(folder, "2026-12-01T000000Z-nothingaaaaa.json")
+    shutil.copy(brisk.path("nothing.json"), old)
+    status, out, err = brisk.run(["history"], env=env)
+    expect(status == 0 and "0 shown" in out and "skipped" not in out + err, f"{out}{err}")
+    expect(os.path.exists(old), "the old entry was removed")
+
+
+def check_disturbed_runs_marked(brisk):
+    folder = brisk.path("marked")
+    env = dict(brisk.env, BRISK_RESULTS_DIR=folder)
+    status, _, err = brisk.run(SHORT + ["--harness-sub-runs", "2"], env=env)
+    expect(status == 0, f"exit {status}: {err}")
+    [saved] = brisk.saved(folder)
+    document = json.load(open(saved, encoding="utf-8"))
+    # The same runs, once with a busy neighbour during run 2 and once with a
+    # spread the hypervisor explains.
+    for run in document["runs"]:
+        run["conditions"].update(other_load_percent=1.0, steal_percent=0.0,
+                                 on_processor_percent=99.0)
+    document["runs"][0]["score"] = document["runs"][1]["score"]
+    document["runs"][1]["conditions"]["other_load_percent"] = 42.0
+    with open(os.path.join(folder, "2026-12-01T000000Z-busyaaaaaaaa.json"), "w") as file:
+        json.dump(document, file)
+    document["runs"][1]["conditions"].update(other_load_percent=1.0, steal_percent=7.5)
+    document["runs"][1]["score"] = document["runs"][0]["score"] * 0.8
+    with open(os.path.join(folder, "2026-12-01T000001Z-noisyaaaaaaa.json"), "w") as file:
+        json.dump(document, file)
+    status, out, err = brisk.run(["history"], env=env)
+    expect(status == 0, f"exit {status}: {err}")
+    expect("(busy: other programs used 42.0% of the processors during run 2)" in out, out)
+    expect("(noisy: the hypervisor took 7.5% during run 2)" in out, out)
+
+
 def check_trend_page(brisk):
     sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "report"))
     from check_report import start_browser
@@ -300,6 +352,10 @@ def main():
     checks.run("brisk history: listing, --limit, --all, usage, exports",
                lambda: check_history_command(brisk))
     checks.run("the trend page draws in headless Chromium", lambda: check_trend_page(brisk))
+    checks.run("an invocation that made no run saves nothing; old ones are not listed",
+               lambda: check_nothing_run_saves_nothing(brisk))
+    checks.run("brisk history marks runs made beside other load or with a measured noise",
+               lambda: check_disturbed_runs_marked(brisk))
     print(f"history: {checks.passed} passed, {checks.failed} failed")
     return 0 if checks.failed == 0 else 1
 

@@ -152,8 +152,56 @@ TEST(HistoryIndex, NamesThatAreNotUtf8ComeBackByteForByte) {
   for (std::size_t i = 0; i < read.size(); ++i) EXPECT_EQ(read[i].file_name, entries[i].file_name);
 }
 
+// A record whose runs had other programs beside them, `other[k]` % during
+// run k + 1.
+ResultsRecord loaded_record(const std::string& start, std::vector<double> scores,
+                            const std::vector<double>& other) {
+  ResultsRecord record = testing::make_record(start, {{"none", std::move(scores)}});
+  for (std::size_t k = 0; k < other.size() && k < record.runs.size(); ++k) {
+    record.runs[k].outcome.conditions.other_load_percent = other[k];
+    record.runs[k].outcome.conditions.steal_percent = 0.0;
+    record.runs[k].outcome.conditions.on_processor_percent = 99.0;
+  }
+  return record;
+}
+
+// Entries whose scores are not the machine's are marked; entries that hold
+// no run (saved by older versions) are left in the folder and not listed.
+TEST_F(HistoryStoreTest, ListingMarksDisturbedRunsAndLeavesOutEntriesWithoutRuns) {
+  testing::save_record(home.results(), "2026-12-10T100000Z-noisyaaaaaaa.json",
+                       loaded_record("2026-12-10T10:00:00Z", {500, 400, 505}, {1.0, 31.0, 2.0}));
+  testing::save_record(home.results(), "2026-12-10T110000Z-busyaaaaaaaa.json",
+                       loaded_record("2026-12-10T11:00:00Z", {500, 501}, {12.0, 4.0}));
+  testing::save_record(home.results(), "2026-12-10T120000Z-emptyaaaaaaa.json",
+                       testing::make_record("2026-12-10T12:00:00Z", {}));
+  const HistoryStore store = open();
+  ASSERT_EQ(store.entries().size(), 5u);
+  ListingRequest request;
+  request.all_machines = true;
+  const std::vector<const HistoryEntry*> selected = select_entries(store, request);
+  ASSERT_EQ(selected.size(), 4u);
+  const std::vector<std::string> lines = listing_lines(store, selected, request);
+  ASSERT_EQ(lines.size(), 5u);
+  const auto ends_with = [](const std::string& line, const std::string& end) {
+    return line.size() >= end.size() &&
+           line.compare(line.size() - end.size(), end.size(), end) == 0;
+  };
+  EXPECT_TRUE(ends_with(lines[1],
+                        "MGups  (busy: other programs used 12.0% of the processors "
+                        "during run 1)"))
+      << lines[1];
+  EXPECT_TRUE(ends_with(lines[2],
+                        "MGups  (noisy: other programs used 31.0% of the processors "
+                        "during run 2)"))
+      << lines[2];
+  EXPECT_TRUE(ends_with(lines[3], "430.00 MGups")) << lines[3];
+}
+
 TEST_F(HistoryStoreTest, IndexRoundTripsEverySummaryField) {
+  testing::save_record(home.results(), "2026-12-10T100000Z-noisyaaaaaaa.json",
+                       loaded_record("2026-12-10T10:00:00Z", {500, 400}, {1.0, 31.0}));
   const HistoryStore fresh = open();
+  ASSERT_TRUE(fresh.entries()[0].mark.has_value());
   const HistoryStore cached = open();
   ASSERT_EQ(fresh.entries().size(), cached.entries().size());
   for (std::size_t i = 0; i < fresh.entries().size(); ++i) {
@@ -168,6 +216,7 @@ TEST_F(HistoryStoreTest, IndexRoundTripsEverySummaryField) {
     ASSERT_EQ(a.points.size(), b.points.size());
     EXPECT_EQ(a.points[0].scores, b.points[0].scores);
     EXPECT_EQ(a.points[0].settings.workload, b.points[0].settings.workload);
+    EXPECT_EQ(a.mark, b.mark);
   }
 }
 

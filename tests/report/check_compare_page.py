@@ -52,6 +52,7 @@ out.head = table ? [...table.tHead.rows[0].cells].map(text) : null;
 out.rows = table ? [...table.tBodies[0].rows].map((r) => [...r.cells].map(text)) : [];
 out.unlikeRows = table ? table.querySelectorAll('tbody tr.unlike').length : 0;
 out.noisyCells = table ? table.querySelectorAll('tbody td.noisy').length : 0;
+out.notices = [...document.querySelectorAll('li.warn')].map(text).join('\n');
 out.differs = [...document.querySelectorAll('#machines-table tr.differs')]
                   .map((r) => r.getAttribute('data-field'));
 out.machineFields = [...document.querySelectorAll('#machines-table tbody tr')]
@@ -175,6 +176,11 @@ def check_table(checks, driver, name, doc, state):
                  f"{name}: not-like-for-like rows marked")
     checks.check(state["noisyCells"] == sum(r["base"]["noisy"] + r["other"]["noisy"] for r in rows),
                  f"{name}: noisy sides marked")
+    causes = [side["noise_cause"] for r in rows for side in (r["base"], r["other"])
+              if side["noisy"] and side.get("noise_cause")]
+    checks.check(all(cause in state["notices"] for cause in causes),
+                 f"{name}: the noisy sides' causes are named ({len(causes)})",
+                 f"{causes} not in {state['notices']!r}")
     if len(rows) < 2:
         return
     column = state["head"].index("change")

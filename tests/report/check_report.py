@@ -95,6 +95,7 @@ out.header = document.querySelector('header') ? document.querySelector('header')
 const status = document.querySelector('header h1 .badge');
 out.status = status ? status.textContent : null;
 out.runCards = document.querySelectorAll('#threads article.run').length;
+out.conditions = [...document.querySelectorAll('#conditions-table tbody tr')].map(cells);
 out.barCount = document.querySelectorAll('#threads .bar').length;
 out.requests = performance.getEntriesByType('resource').map((e) => e.name);
 const box = document.getElementById('brisk-chart');
@@ -227,6 +228,20 @@ def check_page(checks, driver, page, shot, expect_running=None):
     bars = sum(len(r["threads"]) for r in doc["runs"])
     checks.check(state["barCount"] == bars, f"{name}: one bar per thread",
                  f"{state['barCount']} != {bars}")
+
+    # What else the machine did: one row per run that measured it (none in
+    # documents written before), its figures as the document has them.
+    measured = [r for r in doc["runs"] if "conditions" in r]
+    percent = lambda v: "---" if v is None else f"{v:.1f}%"
+    expected = [[percent(r["conditions"]["other_load_percent"]),
+                 percent(r["conditions"]["steal_percent"]),
+                 percent(r["conditions"]["on_processor_percent"])] for r in measured]
+    shown = [row[1:4] for row in state["conditions"]]
+    checks.check(shown == expected, f"{name}: conditions table has each run's figures",
+                 f"{shown} != {expected}")
+    stray = [c for row in state["conditions"] for c in row
+             if any(w in c for w in ("null", "undefined", "NaN"))]
+    checks.check(not stray, f"{name}: no null, undefined or NaN in the conditions", str(stray))
 
     chart = state["chart"]
     if not valid:

@@ -165,15 +165,38 @@ def check_sweep_files(brisk):
         # Without --large-pages every run is on ordinary pages, whatever the system's setting.
         expect(run["pages"] == {"kind": "ordinary", "huge_percent": 0}, run["pages"])
         expect(row["pages"] == "ordinary" and float(row["huge_percent"]) == 0, row)
+        for column in ("other_load_percent", "steal_percent"):
+            figure = run["conditions"][column]
+            expect(row[column] == ("" if figure is None else f"{figure:.1f}"), (row, figure))
+    # Every run says what else the machine did: numbers in range, or null.
+    for run in document["runs"]:
+        conditions = run["conditions"]
+        for name in ("other_load_percent", "steal_percent", "on_processor_percent"):
+            figure = conditions[name]
+            expect(figure is None or 0 <= figure <= 100, (name, conditions))
+        expect(conditions["on_processor_percent"] is not None, conditions)
+        if not brisk.wine:
+            expect(conditions["other_load_percent"] is not None, conditions)
+            expect(conditions["involuntary_context_switches"] is not None, conditions)
     # The Markdown table has the console's rows and cells.
     with open(brisk.path(names[2]), encoding="utf-8") as file:
         markdown = file.read()
-    md_rows = [[cell.strip() for cell in line.strip().strip("|").split("|")]
-               for line in markdown.splitlines() if line.startswith("| ")]
+    tables = [[[cell.strip() for cell in line.strip().strip("|").split("|")]
+               for line in block.splitlines() if line.startswith("| ")]
+              for block in markdown.split("\n\n")]
+    tables = [rows for rows in tables if rows]
+    md_rows = tables[0]
     expect("\n- **pages:** ordinary\n" in markdown, markdown)
     expect(md_rows[0] == ["threads", "run 1", "avg", "max/min"], md_rows[0])
     expect(md_rows[1:] == [[label] + runs + [avg, spread] for label, runs, avg, spread in table],
            (md_rows, table))
+    # Then each run's other load and steal.
+    expect(tables[1][0] == ["threads", "run", "other load", "steal"], tables[1])
+    percent = lambda figure: "---" if figure is None else f"{figure:.1f}%"
+    expect(tables[1][1:] == [[run["point"], str(run["sub_run"]),
+                              percent(run["conditions"]["other_load_percent"]),
+                              percent(run["conditions"]["steal_percent"])]
+                             for run in document["runs"]], tables[1])
 
 
 def check_timeline_shape(run):
@@ -435,6 +458,66 @@ def check_non_ascii_name(brisk):
     expect(name in document["brisk"]["command_line"], document["brisk"]["command_line"])
 
 
+def busy_loop(cpu):
+    """A process that keeps one processor busy until killed."""
+    return subprocess.Popen([sys.executable, "-c", "while True: pass"],
+                            preexec_fn=lambda: os.sched_setaffinity(0, {cpu}))
+
+
+def pinned_run(brisk, cpu, name):
+    """One 1-thread run pinned to `cpu`; its status, standard error and
+    conditions."""
+    r = subprocess.run(brisk.command + SHORT + ["-n", "1", "--harness-sub-runs", "1",
+                                                "--export-json", name],
+                       cwd=brisk.work, env=brisk.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=120,
+                       preexec_fn=lambda: os.sched_setaffinity(0, {cpu}))
+    return r.returncode, r.stderr.decode(), load_document(brisk.path(name))["runs"][0]["conditions"]
+
+
+OTHER_LOAD_WARNING = re.compile(r"^warning: run 1: other programs used ([\d.]+)% of the "
+                                r"processors \(over 10%\): its score is lower than the machine's$",
+                                re.M)
+
+
+def check_busy_neighbour(brisk):
+    cpu = min(os.sched_getaffinity(0))
+    processors = os.cpu_count()
+    # The share of all processors one busy neighbour takes when the scheduler
+    # halves its processor with brisk; the bound is loose on purpose: this
+    # shared machine has other work too.
+    expected = 50.0 / processors
+    neighbour = busy_loop(cpu)
+    try:
+        time.sleep(0.2)
+        status, err, conditions = pinned_run(brisk, cpu, "busy.json")
+    finally:
+        neighbour.kill()
+        neighbour.wait()
+    print(f"  busy neighbour on cpu {cpu}: {conditions}", flush=True)
+    expect(status == 0, f"exit status {status}: {err}")
+    expect(conditions["other_load_percent"] >= expected * 0.5, conditions)
+    expect(conditions["on_processor_percent"] <= 80, conditions)
+    expect(conditions["involuntary_context_switches"] > 0, conditions)
+    warned = OTHER_LOAD_WARNING.search(err)
+    if conditions["other_load_percent"] > 10:
+        printed = float(warned.group(1)) if warned else -1.0
+        expect(abs(printed - conditions["other_load_percent"]) <= 0.051, err)
+
+
+def check_quiet_run(brisk):
+    cpu = max(os.sched_getaffinity(0))
+    status, err, conditions = pinned_run(brisk, cpu, "quiet.json")
+    print(f"  quiet run on cpu {cpu}: {conditions}", flush=True)
+    expect(status == 0, f"exit status {status}: {err}")
+    other = conditions["other_load_percent"]
+    # Other work on this shared machine may load it: only a generous bound.
+    expect(other is not None and 0 <= other < 95, conditions)
+    expect(conditions["on_processor_percent"] is not None, conditions)
+    # The warning comes exactly when the figure says so.
+    expect(bool(OTHER_LOAD_WARNING.search(err)) == (other > 10), (other, err))
+
+
 KNOWN_FILES = set()
 
 
@@ -473,6 +556,10 @@ def main():
                    lambda: check_standard_output_closed(brisk))
         checks.run("a results file whose folder vanished mid-sweep: a warning, the sweep goes on, "
                    "exit status 2", lambda: check_directory_removed_mid_sweep(brisk))
+        checks.run("a run beside a busy process on its processor records the other load, its "
+                   "threads off the processor, and warns", lambda: check_busy_neighbour(brisk))
+        checks.run("a quiet run records its conditions, warned about only past 10%",
+                   lambda: check_quiet_run(brisk))
     print(f"exports: {checks.passed} passed, {checks.failed} failed")
     return 1 if checks.failed else 0
 

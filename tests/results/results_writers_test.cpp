@@ -40,6 +40,10 @@ ResultsRecord sweep_record() {
   r.runs = {{0, 1, outcome(true, 431.2345678)},
             {0, 2, outcome(false, 0, {"not all threads produced a result"}, "")},
             {1, 1, outcome(true, 830.125, {}, "transparent", 62.5)}};
+  // What a Linux guest measures; the other runs know nothing.
+  r.runs[0].outcome.conditions.other_load_percent = 12.34;
+  r.runs[0].outcome.conditions.steal_percent = 0.0;
+  r.runs[0].outcome.conditions.involuntary_switches = 7;
   return r;
 }
 
@@ -121,10 +125,11 @@ TEST(CsvWriter, OneRowPerRunWithTheInvalidReason) {
   const std::string csv = render_csv(sweep_record());
   EXPECT_EQ(csv,
             "point,sub_run,valid,score,threads,threading,size,duration,workload,isa,large_pages,"
-            "pages,huge_percent,reason\r\n"
-            "1,1,true,431.2345678,2,os,64,1,standing_wave,sse2,false,ordinary,0,\r\n"
-            "1,2,false,,2,os,64,1,standing_wave,sse2,false,,,not all threads produced a result\r\n"
-            "2,1,true,830.125,2,os,64,1,standing_wave,sse2,false,transparent,62.5,\r\n");
+            "pages,huge_percent,reason,other_load_percent,steal_percent\r\n"
+            "1,1,true,431.2345678,2,os,64,1,standing_wave,sse2,false,ordinary,0,,12.3,0.0\r\n"
+            "1,2,false,,2,os,64,1,standing_wave,sse2,false,,,not all threads produced a "
+            "result,,\r\n"
+            "2,1,true,830.125,2,os,64,1,standing_wave,sse2,false,transparent,62.5,,,\r\n");
 }
 
 TEST(MarkdownWriter, TableHasTheConsoleCellsAndEmptyCellsForRunsToCome) {
@@ -137,9 +142,35 @@ TEST(MarkdownWriter, TableHasTheConsoleCellsAndEmptyCellsForRunsToCome) {
   EXPECT_NE(md.find("| threads | run 1 | run 2 | avg | max/min |\n"
                     "|---|--:|--:|--:|--:|\n"
                     "| 1 | 431.23 | --- | 431.23 | 0.00% |\n"
-                    "| 2 | 830.12 | | 830.12 | 0.00% |\n"),
+                    "| 2 | 830.12 | | 830.12 | 0.00% |\n"
+                    "\n"
+                    "| threads | run | other load | steal |\n"
+                    "|---|--:|--:|--:|\n"
+                    "| 1 | 1 | 12.3% | 0.0% |\n"
+                    "| 1 | 2 | --- | --- |\n"
+                    "| 2 | 1 | --- | --- |\n"),
             std::string::npos)
       << md;
+}
+
+// Each run's conditions come just before its threads; what was not measured
+// is null, never 0.
+TEST(JsonWriter, ConditionsAreNumbersOrNull) {
+  const nlohmann::ordered_json doc = nlohmann::ordered_json::parse(render_json(sweep_record()));
+  const nlohmann::ordered_json& run = doc["runs"][0];
+  std::vector<std::string> keys;
+  for (const auto& [key, value] : run.items()) keys.push_back(key);
+  ASSERT_GE(keys.size(), 2u);
+  EXPECT_EQ(keys[keys.size() - 2], "conditions");
+  EXPECT_EQ(keys.back(), "threads");
+  const nlohmann::ordered_json& c = run["conditions"];
+  EXPECT_EQ(c["other_load_percent"], 12.34);
+  EXPECT_EQ(c["steal_percent"], 0.0);
+  EXPECT_EQ(c["involuntary_context_switches"], 7);
+  EXPECT_TRUE(c["on_processor_percent"].is_null());
+  EXPECT_TRUE(c["major_page_faults"].is_null());
+  EXPECT_TRUE(c["clock_start_mhz"].is_null());
+  EXPECT_TRUE(doc["runs"][1]["conditions"]["other_load_percent"].is_null());
 }
 
 TEST(JsonWriter, PointsSharingALabelKeepTheirOwnRows) {
