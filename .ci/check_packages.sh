@@ -128,7 +128,7 @@ if present "$zip"; then
   if [[ -f $top/bin/brisk.exe ]]; then
     # What Windows itself ships; anything else (libstdc++-6.dll,
     # libwinpthread-1.dll, ...) would be missing on a user's machine.
-    system_dlls='^(kernel32|advapi32|msvcrt|ntdll|user32|ws2_32|shell32|ole32|bcrypt|ucrtbase|api-ms-win-[a-z0-9-]+)\.dll$'
+    system_dlls='^(kernel32|advapi32|msvcrt|ntdll|user32|ws2_32|shell32|ole32|bcrypt|ucrtbase|powrprof|api-ms-win-[a-z0-9-]+)\.dll$'
     imports=$(objdump -p "$top/bin/brisk.exe" | sed -n 's/^[[:space:]]*DLL Name: //p')
     [[ -n $imports ]] || fail "no import table read from brisk.exe"
     while read -r dll; do

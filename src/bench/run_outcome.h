@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "bench/run_timeline.h"
 #include "bench/run_conditions.h"
+#include "bench/run_timeline.h"
 #include "bench/thread_result.h"
 
 namespace brisk {

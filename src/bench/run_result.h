@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "bench/step_marks.h"
 #include "bench/run_conditions.h"
+#include "bench/step_marks.h"
 #include "bench/thread_result.h"
 
 namespace brisk {

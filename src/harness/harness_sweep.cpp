@@ -17,8 +17,8 @@
 #include "bench/run_conditions.h"
 #include "bench/score_statistics.h"
 #include "harness/drop_warning.h"
-#include "harness/page_warning.h"
 #include "harness/other_load_warning.h"
+#include "harness/page_warning.h"
 
 namespace brisk {
 namespace {

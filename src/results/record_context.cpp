@@ -78,9 +78,9 @@ ResultsRecord start_record(const std::vector<std::string>& command_line, const B
   record.command_line = command_line;
   record.start_time = now_utc();
   const CpuInfo cpu = read_cpu_info();
-  record.machine.cpu = {cpu.brand,     vendor_name(cpu.vendor),
+  record.machine.cpu = {cpu.brand,          vendor_name(cpu.vendor),
                         cpu.display_family, cpu.display_model,
-                        cpu.stepping,  split_feature_list(feature_list()),
+                        cpu.stepping,       split_feature_list(feature_list()),
                         cpu.hypervisor};
   record.machine.topology = topology_context(topology.get());
   record.machine.total_memory = total_physical_memory();

@@ -11,8 +11,8 @@
 #include "bench/console_capture.h"
 #include "harness/drop_warning.h"
 #include "harness/harness_runner.h"
-#include "harness/page_warning.h"
 #include "harness/other_load_warning.h"
+#include "harness/page_warning.h"
 
 namespace brisk {
 namespace {

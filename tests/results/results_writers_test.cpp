@@ -153,16 +153,17 @@ TEST(MarkdownWriter, TableHasTheConsoleCellsAndEmptyCellsForRunsToCome) {
       << md;
 }
 
-// Each run's conditions come just before its threads; what was not measured
-// is null, never 0.
+// Each run's conditions come just before its threads (its timeline last);
+// what was not measured is null, never 0.
 TEST(JsonWriter, ConditionsAreNumbersOrNull) {
   const nlohmann::ordered_json doc = nlohmann::ordered_json::parse(render_json(sweep_record()));
   const nlohmann::ordered_json& run = doc["runs"][0];
   std::vector<std::string> keys;
   for (const auto& [key, value] : run.items()) keys.push_back(key);
-  ASSERT_GE(keys.size(), 2u);
-  EXPECT_EQ(keys[keys.size() - 2], "conditions");
-  EXPECT_EQ(keys.back(), "threads");
+  ASSERT_GE(keys.size(), 3u);
+  EXPECT_EQ(keys[keys.size() - 3], "conditions");
+  EXPECT_EQ(keys[keys.size() - 2], "threads");
+  EXPECT_EQ(keys.back(), "timeline");
   const nlohmann::ordered_json& c = run["conditions"];
   EXPECT_EQ(c["other_load_percent"], 12.34);
   EXPECT_EQ(c["steal_percent"], 0.0);
