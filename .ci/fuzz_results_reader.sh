@@ -25,12 +25,13 @@ sources=(
   "$root/src/compare/pruned_json.cpp"
   "$root/src/compare/results_reader_fields.cpp"
   "$root/src/results/console_text.cpp"
+  "$root/src/results/utf8.cpp"
   "$root/src/platform/file_read.cpp"
   "$root/src/platform/file_read_linux.cpp"
 )
 target="$work/results_reader_fuzz"
 newest=$(ls -t "${sources[@]}" "$root"/src/compare/*.h "$root"/src/platform/file_read.h \
-  "$root"/src/results/console_text.h | head -n1)
+  "$root"/src/results/console_text.h "$root"/src/results/utf8.h | head -n1)
 if [[ ! -x "$target" || "$newest" -nt "$target" ]]; then
   echo "building $target"
   clang++-14 -std=c++20 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -O1 -g \

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "results/console_text.h"
+#include "results/utf8.h"
 
 namespace brisk {
 namespace {
@@ -127,29 +128,9 @@ std::optional<std::size_t> first_invalid_utf8(std::string_view text) {
       ++i;
       continue;
     }
-    // The second byte's range excludes overlong forms (E0, F0), surrogates
-    // (ED) and code points above U+10FFFF (F4).
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
-    } else {
-      return i + 1;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-      if (i + k >= size) return i + k + 1;
-      const unsigned char next = bytes[i + k];
-      if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return i + k + 1;
-    }
-    i += length;
+    const Utf8Sequence sequence = utf8_sequence(text, i);
+    if (!sequence.valid) return i + sequence.length + 1;
+    i += sequence.length;
   }
   return std::nullopt;
 }
