@@ -505,7 +505,7 @@ def check_busy_neighbour(brisk):
         expect(abs(printed - conditions["other_load_percent"]) <= 0.051, err)
 
 
-def check_quiet_run(brisk):
+def check_quiet_conditions(brisk):
     cpu = max(os.sched_getaffinity(0))
     status, err, conditions = pinned_run(brisk, cpu, "quiet.json")
     print(f"  quiet run on cpu {cpu}: {conditions}", flush=True)
@@ -559,7 +559,7 @@ def main():
         checks.run("a run beside a busy process on its processor records the other load, its "
                    "threads off the processor, and warns", lambda: check_busy_neighbour(brisk))
         checks.run("a quiet run records its conditions, warned about only past 10%",
-                   lambda: check_quiet_run(brisk))
+                   lambda: check_quiet_conditions(brisk))
     print(f"exports: {checks.passed} passed, {checks.failed} failed")
     return 1 if checks.failed else 0
 
