@@ -73,6 +73,8 @@ RunOutcome aggregate_results(const RunResult& result) {
   outcome.messages = result.messages;
   outcome.init_ms = result.init_ms;
   outcome.timeline = make_timeline(result.marks);
+  outcome.conditions = result.conditions;
+  outcome.workers_started = result.workers_started;
   outcome.threads.reserve(result.results.size());
   for (const ThreadResult& thread : result.results) {
     outcome.threads.push_back(ThreadOutcome{thread, thread_rate(thread), std::nullopt});

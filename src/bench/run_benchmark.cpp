@@ -42,10 +42,7 @@ RunOutcome run_benchmark(BenchConfig config, TopologyHolder& topology, const Run
                          config.bypass_timer_check,
                          config.threading,
                          seams};
-  const RunResult result = execute_run(params);
-  RunOutcome outcome = aggregate_results(result);
-  outcome.conditions = result.conditions;
-  outcome.workers_started = result.workers_started;
+  RunOutcome outcome = aggregate_results(execute_run(params));
   outcome.settings =
       RunSettings{manager.thread_count, params.duration, config.size,        config.threading,
                   config.workload,      config.isa,      config.large_pages, {}};

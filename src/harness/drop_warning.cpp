@@ -6,14 +6,13 @@
 #include <string>
 
 #include "bench/timeline_drop.h"
+#include "harness/warning_place.h"
 
 namespace brisk {
 
 void warn_timeline_drops(const harness_settings& settings, std::ostream& err) {
   for (const harness_run& point : settings.runs) {
-    // Without a sweep the one point needs no name, as in the noisy-point line.
-    const std::string where =
-        settings.var == "none" ? std::string() : fmt::format("{} {}: ", settings.var, point.label);
+    const std::string where = warning_place(settings, point);
     for (std::size_t k = 0; k < point.results.size(); ++k) {
       const RunOutcome& outcome = point.results[k];
       if (!outcome.valid) continue;

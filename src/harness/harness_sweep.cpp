@@ -19,6 +19,7 @@
 #include "harness/drop_warning.h"
 #include "harness/other_load_warning.h"
 #include "harness/page_warning.h"
+#include "harness/warning_place.h"
 
 namespace brisk {
 namespace {
@@ -69,11 +70,9 @@ void warn_noisy_points(const harness_settings& settings, std::ostream& err) {
     for (const RunOutcome& outcome : point.results) statistics.add(outcome);
     const std::optional<double> spread = statistics.spread_percent();
     if (!spread || *spread <= kNoisySpreadPercent) continue;
-    // Without a sweep the one point needs no name.
-    const std::string where =
-        settings.var == "none" ? std::string() : fmt::format("{} {}: ", settings.var, point.label);
-    err << fmt::format("warning: {}spread {} (over {:g}%): {}", where, statistics.spread_cell(),
-                       kNoisySpreadPercent, noisy_explanation(numbered_conditions(point.results)))
+    err << fmt::format("warning: {}spread {} (over {:g}%): {}", warning_place(settings, point),
+                       statistics.spread_cell(), kNoisySpreadPercent,
+                       noisy_explanation(numbered_conditions(point.results)))
         << std::endl;
   }
 }

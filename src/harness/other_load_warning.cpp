@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "harness/warning_place.h"
+
 namespace brisk {
 
 std::vector<NumberedConditions> numbered_conditions(const std::vector<RunOutcome>& results) {
@@ -21,14 +23,10 @@ void warn_other_load(const harness_settings& settings, std::ostream& err) {
     for (const NumberedConditions& run : numbered_conditions(point.results)) {
       const std::optional<double> other = run.conditions.other_load_percent;
       if (!other || *other <= kOtherLoadWarningPercent) continue;
-      // Without a sweep the one point needs no name.
-      const std::string where = settings.var == "none"
-                                    ? std::string()
-                                    : fmt::format("{} {}: ", settings.var, point.label);
       err << fmt::format(
                  "warning: {}run {}: other programs used {:.1f}% of the processors (over {:g}%): "
                  "its score is lower than the machine's",
-                 where, run.run, *other, kOtherLoadWarningPercent)
+                 warning_place(settings, point), run.run, *other, kOtherLoadWarningPercent)
           << std::endl;
     }
   }

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "harness/warning_place.h"
+
 namespace brisk {
 
 void warn_partial_huge_pages(const harness_settings& settings, std::ostream& err) {
@@ -19,13 +21,11 @@ void warn_partial_huge_pages(const harness_settings& settings, std::ostream& err
     }
     if (!lowest || *lowest >= kFullHugePagePercent) continue;
     // Rounded down, so a share just under the mark never reads as 90.0%.
-    // Without a sweep the one point needs no name.
-    const std::string where =
-        settings.var == "none" ? std::string() : fmt::format("{} {}: ", settings.var, point.label);
     err << fmt::format(
                "warning: {}transparent huge pages covered {:.1f}% of the field memory (under "
                "{:g}%): the score is not comparable with a full large-page run",
-               where, std::floor(*lowest * 10.0) / 10.0, kFullHugePagePercent)
+               warning_place(settings, point), std::floor(*lowest * 10.0) / 10.0,
+               kFullHugePagePercent)
         << std::endl;
   }
 }
