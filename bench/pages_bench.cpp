@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "bench/field_buffer.h"
-#include "bench/field_pages.h"
+#include "memory/field_buffer.h"
+#include "memory/field_pages.h"
 #include "solver/isa.h"
 #include "solver/standing_wave.h"
 #include "solver/workload_factory.h"

@@ -5,7 +5,7 @@
 #include "app/compare_command.h"
 #include "app/format.h"
 #include "bench/bench_config.h"
-#include "bench/memory_info.h"
+#include "memory/memory_info.h"
 
 namespace brisk {
 

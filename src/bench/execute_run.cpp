@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/format.h"
-#include "bench/memory_info.h"
+#include "memory/memory_info.h"
 #include "bench/phase_barrier.h"
 #include "bench/progress_board.h"
 #include "bench/run_conditions.h"

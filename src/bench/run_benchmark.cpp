@@ -4,9 +4,9 @@
 
 #include "bench/aggregate_results.h"
 #include "bench/execute_run.h"
-#include "bench/field_allocator.h"
-#include "bench/field_pages.h"
-#include "bench/memory_info.h"
+#include "memory/field_allocator.h"
+#include "memory/field_pages.h"
+#include "memory/memory_info.h"
 #include "bench/run_params.h"
 #include "bench/thread_count.h"
 #include "platform/threading.h"

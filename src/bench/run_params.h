@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "bench/field_allocator.h"
+#include "memory/field_allocator.h"
 #include "bench/run_seams.h"
 #include "platform/threading.h"
 

@@ -4,8 +4,8 @@
 #include <limits>
 
 #include "bench/bench_config.h"
-#include "bench/memory_info.h"
-#include "bench/memory_sizing.h"
+#include "memory/memory_info.h"
+#include "memory/memory_sizing.h"
 
 namespace brisk {
 

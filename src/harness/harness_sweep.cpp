@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "app/format.h"
-#include "bench/memory_info.h"
+#include "memory/memory_info.h"
 #include "bench/run_conditions.h"
 #include "bench/score_statistics.h"
 #include "harness/drop_warning.h"

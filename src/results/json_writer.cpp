@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "bench/memory_info.h"
+#include "memory/memory_info.h"
 #include "results/results_summary.h"
 
 namespace brisk {

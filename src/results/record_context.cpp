@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "bench/memory_info.h"
+#include "memory/memory_info.h"
 #include "brisk_version.h"
 #include "platform/cpu_features.h"
 #include "platform/cpu_info.h"

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "bench/field_allocator.h"
+#include "memory/field_allocator.h"
 
 namespace brisk {
 

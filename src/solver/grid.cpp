@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "bench/memory_sizing.h"
+#include "memory/memory_sizing.h"
 
 namespace brisk {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "bench/field_buffer.h"
-#include "bench/field_point.h"
+#include "memory/field_buffer.h"
+#include "memory/field_point.h"
 #include "solver/field_config.h"
 
 namespace brisk {

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "bench/field_point.h"
+#include "memory/field_point.h"
 #include "solver/isa_tags.h"
 
 namespace brisk {

@@ -8,7 +8,7 @@
 #include <system_error>
 #include <vector>
 
-#include "bench/memory_sizing.h"
+#include "memory/memory_sizing.h"
 #include "bench/run_benchmark.h"
 #include "bench/run_fixture.h"
 #include "bench/thread_count.h"

@@ -10,7 +10,7 @@
 #include "bench/bounded.h"
 #include "bench/console_capture.h"
 #include "bench/execute_run.h"
-#include "bench/field_allocator.h"
+#include "memory/field_allocator.h"
 #include "bench/run_params.h"
 #include "bench/test_workload.h"
 #include "platform/threading.h"

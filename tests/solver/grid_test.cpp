@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "bench/memory_stats.h"
+#include "memory/memory_stats.h"
 #include "solver/soft_gaussian.h"
 #include "solver/standing_wave.h"
 #include "solver_test_support.h"

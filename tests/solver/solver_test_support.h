@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "bench/field_allocator.h"
+#include "memory/field_allocator.h"
 #include "solver/grid.h"
 #include "solver/isa.h"
 #include "solver/workload_factory.h"

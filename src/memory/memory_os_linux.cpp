@@ -10,11 +10,11 @@
 #include <sstream>
 #include <string>
 
-#include "bench/memory_cgroup.h"
-#include "bench/memory_os.h"
-#include "bench/memory_sizing.h"
-#include "bench/memory_smaps.h"
-#include "bench/memory_thp.h"
+#include "memory/memory_cgroup.h"
+#include "memory/memory_os.h"
+#include "memory/memory_sizing.h"
+#include "memory/memory_smaps.h"
+#include "memory/memory_thp.h"
 
 namespace brisk::memory_os {
 namespace {

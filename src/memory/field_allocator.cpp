@@ -1,11 +1,11 @@
-#include "bench/field_allocator.h"
+#include "memory/field_allocator.h"
 
 #include <atomic>
 
-#include "bench/memory_info.h"
-#include "bench/memory_os.h"
-#include "bench/memory_sizing.h"
-#include "bench/memory_stats.h"
+#include "memory/memory_info.h"
+#include "memory/memory_os.h"
+#include "memory/memory_sizing.h"
+#include "memory/memory_stats.h"
 
 namespace brisk {
 namespace {

@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "bench/memory_sizing.h"
+#include "memory/memory_sizing.h"
 
 namespace brisk {
 

@@ -1,4 +1,4 @@
-#include "bench/memory_cgroup.h"
+#include "memory/memory_cgroup.h"
 
 #include <algorithm>
 #include <charconv>

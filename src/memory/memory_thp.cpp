@@ -1,4 +1,4 @@
-#include "bench/memory_thp.h"
+#include "memory/memory_thp.h"
 
 namespace brisk {
 

@@ -1,6 +1,6 @@
-#include "bench/memory_info.h"
+#include "memory/memory_info.h"
 
-#include "bench/memory_os.h"
+#include "memory/memory_os.h"
 
 namespace brisk {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "bench/field_pages.h"
-#include "bench/memory_smaps.h"
-#include "bench/memory_thp.h"
+#include "memory/field_pages.h"
+#include "memory/memory_smaps.h"
+#include "memory/memory_thp.h"
 
 namespace brisk {
 namespace {

@@ -1,4 +1,4 @@
-#include "bench/field_pages.h"
+#include "memory/field_pages.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "bench/memory_smaps.h"
+#include "memory/memory_smaps.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,9 +1,9 @@
-#include "bench/memory_guard.h"
+#include "memory/memory_guard.h"
 
 #include <algorithm>
 #include <mutex>
 
-#include "bench/memory_info.h"
+#include "memory/memory_info.h"
 
 namespace brisk {
 namespace {

@@ -1,5 +1,5 @@
 // FieldBuffer: ownership, zero fill, alignment and the clean failures.
-#include "bench/field_buffer.h"
+#include "memory/field_buffer.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,10 @@
 #include <cstring>
 #include <utility>
 
-#include "bench/field_allocator.h"
-#include "bench/memory_info.h"
-#include "bench/memory_sizing.h"
-#include "bench/memory_stats.h"
+#include "memory/field_allocator.h"
+#include "memory/memory_info.h"
+#include "memory/memory_sizing.h"
+#include "memory/memory_stats.h"
 
 namespace brisk {
 namespace {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "bench/field_pages.h"
+#include "memory/field_pages.h"
 
 namespace brisk::memory_os {
 

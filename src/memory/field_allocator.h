@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "bench/field_pages.h"
-#include "bench/memory_guard.h"
+#include "memory/field_pages.h"
+#include "memory/memory_guard.h"
 
 namespace brisk {
 

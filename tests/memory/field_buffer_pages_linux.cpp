@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "bench/field_buffer.h"
-#include "bench/field_pages.h"
-#include "bench/memory_info.h"
-#include "bench/memory_os.h"
-#include "bench/memory_smaps.h"
+#include "memory/field_buffer.h"
+#include "memory/field_pages.h"
+#include "memory/memory_info.h"
+#include "memory/memory_os.h"
+#include "memory/memory_smaps.h"
 
 namespace brisk {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "bench/field_allocator.h"
-#include "bench/field_point.h"
+#include "memory/field_allocator.h"
+#include "memory/field_point.h"
 
 namespace brisk {
 

@@ -1,7 +1,7 @@
 // The room a memory cgroup leaves, read from fake cgroup trees: v1 and v2,
 // limits on a parent or on the process's own group, "no limit" in both
 // spellings, missing and unreadable files, and mounts found or guessed.
-#include "bench/memory_cgroup.h"
+#include "memory/memory_cgroup.h"
 
 #include <gtest/gtest.h>
 

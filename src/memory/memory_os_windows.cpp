@@ -3,7 +3,7 @@
 #include <malloc.h>
 #include <windows.h>
 
-#include "bench/memory_os.h"
+#include "memory/memory_os.h"
 
 namespace brisk::memory_os {
 

@@ -1,11 +1,11 @@
-#include "bench/field_buffer.h"
+#include "memory/field_buffer.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-#include "bench/memory_guard.h"
-#include "bench/memory_sizing.h"
+#include "memory/memory_guard.h"
+#include "memory/memory_sizing.h"
 
 namespace brisk {
 namespace {
