@@ -537,8 +537,11 @@ function scalingChart(box, legend, rows) {
     labelsSeparateLines: false,
     series: {'ideal scaling': {strokePattern: [6, 4], strokeWidth: 1.5}, average: {strokeWidth: 2}},
     axes: {
-      x: {valueFormatter: (x) => plural(x, 'thread', 'threads'), ticker: pointTicker(false),
-          drawGrid: false},
+      x: {
+        valueFormatter: (x) => plural(x, 'thread', 'threads'),
+        ticker: pointTicker(false),
+        drawGrid: false
+      },
       y: {axisLabelWidth: 64, valueFormatter: (y) => fixed2(y)}
     }
   });
@@ -561,8 +564,11 @@ function efficiencyChart(box, legend, rows) {
     legend: 'always',
     labelsSeparateLines: false,
     axes: {
-      x: {valueFormatter: (x) => plural(x, 'thread', 'threads'), ticker: pointTicker(false),
-          drawGrid: false},
+      x: {
+        valueFormatter: (x) => plural(x, 'thread', 'threads'),
+        ticker: pointTicker(false),
+        drawGrid: false
+      },
       y: {axisLabelWidth: 64, valueFormatter: (y) => y.toFixed(1) + '%'}
     },
     // 100% is the ideal the efficiency is measured against.
@@ -590,12 +596,13 @@ function scalingTable(rows) {
   }
   const body = el('tbody');
   for (const r of rows) {
-    body.append(el('tr', null, el('th', {scope: 'row'}, String(r.threads)),
-                   el('td', null, r.text), el('td', null, fixed2(r.ideal)),
-                   el('td', null, r.efficiency.toFixed(1) + '%')));
+    body.append(
+        el('tr', null, el('th', {scope: 'row'}, String(r.threads)), el('td', null, r.text),
+           el('td', null, fixed2(r.ideal)), el('td', null, r.efficiency.toFixed(1) + '%')));
   }
-  return el('div', {class: 'table-wrap'},
-            el('table', {id: 'scaling-table'}, el('thead', null, head), body));
+  return el(
+      'div', {class: 'table-wrap'},
+      el('table', {id: 'scaling-table'}, el('thead', null, head), body));
 }
 
 function scalingSection() {
@@ -609,9 +616,9 @@ function scalingSection() {
   const efficiencyView = chartBox('efficiency-chart', 'Parallel efficiency by thread count');
   part.append(
       el('p', {class: 'note'},
-         'Ideal scaling is the ' + (base.threads === 1 ? 'one-thread score' :
-                                                         'score per thread at ' + base.threads +
-                                                             ' threads') +
+         'Ideal scaling is the ' +
+             (base.threads === 1 ? 'one-thread score' :
+                                   'score per thread at ' + base.threads + ' threads') +
              ' (' + fixed2(base.score / base.threads) + ' MGups) times the threads; ' +
              'a point\'s parallel efficiency is its average score over its ideal.'),
       scoreView.frame, scoreView.legend, efficiencyView.frame, efficiencyView.legend,
@@ -686,8 +693,9 @@ function captionOnHover(canvas, caption, painted, rows, seconds, text) {
 }
 
 function mapScale(low, high) {
-  return el('div', {class: 'map-scale'}, el('span', null, low), el('span', {class: 'map-gradient'}),
-            el('span', null, high));
+  return el(
+      'div', {class: 'map-scale'}, el('span', null, low), el('span', {class: 'map-gradient'}),
+      el('span', null, high));
 }
 
 // --- second by second ------------------------------------------------------
@@ -757,21 +765,22 @@ function runsMap(part, drawn) {
     role: 'img',
     'aria-label': 'MGups of every valid run (rows) in each second (columns)'
   });
-  const caption = el('p', {class: 'sub', id: 'runs-map-caption'},
-                     'Rows ' + runName(drawn[0]) + ' to ' + runName(drawn[drawn.length - 1]) +
-                         ', columns 0 to ' + seconds + ' s; point at the map to read a second.');
+  const caption =
+      el('p', {class: 'sub', id: 'runs-map-caption'},
+         'Rows ' + runName(drawn[0]) + ' to ' + runName(drawn[drawn.length - 1]) +
+             ', columns 0 to ' + seconds + ' s; point at the map to read a second.');
   part.append(
-      el('div', {class: 'thread-map'},
-         mapScale('50% or less', '100% of the run\'s median second'), canvas, caption),
+      el('div', {class: 'thread-map'}, mapScale('50% or less', '100% of the run\'s median second'),
+         canvas, caption),
       el('p', {class: 'note'},
          'One row per valid run: the updates of each whole second, summed over its threads, ' +
              'against the run\'s median second. A row that darkens is a run that lost its pace.'));
   const share = (v, i) => (medians[i] > 0 ? v / medians[i] : 0);
   const painted = paintMap(canvas, rows, seconds, (v, i) => (share(v, i) - 0.5) / 0.5);
-  captionOnHover(canvas, caption, painted, rows, seconds,
-                 (run, second, v) => runName(drawn[run]) + ', ' + second + '\u2013' + (second + 1) +
-                     ' s: ' + fixed2(v) + ' MGups, ' + (100 * share(v, run)).toFixed(1) +
-                     '% of its median second');
+  captionOnHover(
+      canvas, caption, painted, rows, seconds,
+      (run, second, v) => runName(drawn[run]) + ', ' + second + '\u2013' + (second + 1) + ' s: ' +
+          fixed2(v) + ' MGups, ' + (100 * share(v, run)).toFixed(1) + '% of its median second');
   return {rows: rows.length, seconds: seconds, rowHeight: painted.rowHeight, width: painted.width};
 }
 
@@ -898,7 +907,8 @@ function threadSection() {
 // noise of the others.
 function mapRows(run) {
   const t = timelineOf(run);
-  const rows = t && Array.isArray(t.threads) ? t.threads.map((s) => (Array.isArray(s) ? s : [])) : [];
+  const rows =
+      t && Array.isArray(t.threads) ? t.threads.map((s) => (Array.isArray(s) ? s : [])) : [];
   let seconds = 0;
   let low = Infinity;
   let high = 0;
@@ -929,17 +939,20 @@ function threadMap(placed) {
     role: 'img',
     'aria-label': 'MGups of each thread (rows) in each second (columns) of ' + runName(placed)
   });
-  const caption = el('p', {class: 'sub', id: 'thread-map-caption'},
-                     'Rows T0 to T' + (map.rows.length - 1) + ', columns 0 to ' + map.seconds +
-                         ' s; point at the map to read a thread\'s second.');
-  const node = el('div', {class: 'thread-map'},
-                  mapScale(fixed2(map.low), fixed2(map.high) + ' MGups'), canvas, caption);
+  const caption =
+      el('p', {class: 'sub', id: 'thread-map-caption'},
+         'Rows T0 to T' + (map.rows.length - 1) + ', columns 0 to ' + map.seconds +
+             ' s; point at the map to read a thread\'s second.');
+  const node =
+      el('div', {class: 'thread-map'}, mapScale(fixed2(map.low), fixed2(map.high) + ' MGups'),
+         canvas, caption);
   const draw = () => {
     const span = map.high - map.low || 1;
     const painted = paintMap(canvas, map.rows, map.seconds, (v) => (v - map.low) / span);
-    captionOnHover(canvas, caption, painted, map.rows, map.seconds,
-                   (thread, second, v) => 'T' + thread + ', ' + second + '\u2013' + (second + 1) +
-                       ' s: ' + fixed2(v) + ' MGups');
+    captionOnHover(
+        canvas, caption, painted, map.rows, map.seconds,
+        (thread, second, v) =>
+            'T' + thread + ', ' + second + '\u2013' + (second + 1) + ' s: ' + fixed2(v) + ' MGups');
     return {
       run: runName(placed),
       rows: map.rows.length,
@@ -957,18 +970,19 @@ function threadMapSection() {
   const part = section('threads', 'MGups of each thread');
   part.append(
       el('p', {class: 'note'},
-            'One run at a time, picked from the list. The map has a row per thread and a ' +
-                'column per second, coloured by the thread\'s rate in that second; the bars ' +
-                'below are each thread\'s rate over the whole run, on the scale of its fastest.'));
+         'One run at a time, picked from the list. The map has a row per thread and a ' +
+             'column per second, coloured by the thread\'s rate in that second; the bars ' +
+             'below are each thread\'s rate over the whole run, on the scale of its fastest.'));
   root.append(part);
   if (!placedRuns.length) {
     part.append(el('p', {class: 'note'}, 'No run has finished yet.'));
     return;
   }
   const select = el('select', {id: 'thread-map-run'});
-  placedRuns.forEach((placed, i) => select.append(el(
-      'option', {value: i},
-      runName(placed) + ': ' + (placed.valid ? placed.scoreText + ' MGups' : 'invalid'))));
+  placedRuns.forEach(
+      (placed, i) => select.append(
+          el('option', {value: i},
+             runName(placed) + ': ' + (placed.valid ? placed.scoreText + ' MGups' : 'invalid'))));
   // The last run: in a threads sweep the one with the most threads.
   select.value = String(placedRuns.length - 1);
   const holder = el('div', {id: 'thread-map-view'});
