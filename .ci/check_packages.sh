@@ -96,7 +96,7 @@ check_copyright() {
 
 # check_hardening <elf>: what Debian's build flags give a program.
 check_hardening() {
-  local elf=$1 dynamic symbols
+  local elf=$1 dynamic symbols before=$failures
   dynamic=$(readelf -dW "$elf")
   symbols=$(readelf --dyn-syms -W "$elf")
   readelf -lW "$elf" | grep -q "GNU_RELRO" || fail "$elf: no GNU_RELRO segment"
@@ -105,7 +105,7 @@ check_hardening() {
   grep -qE "\(FLAGS_1\).* PIE" <<<"$dynamic" || fail "$elf: not a PIE"
   grep -q " __stack_chk_fail" <<<"$symbols" || fail "$elf: no stack protector"
   grep -qE " __[a-z0-9_]+_chk(@|$)" <<<"$symbols" || fail "$elf: no fortified function"
-  echo "ok: $(basename "$elf"): PIE, full RELRO (GNU_RELRO, BIND_NOW), stack protector, fortified"
+  ((failures > before)) || echo "ok: $(basename "$elf"): PIE, full RELRO (GNU_RELRO, BIND_NOW), stack protector, fortified"
 }
 
 # check_lintian <deb>: no error, and none of the tags of missing hardening
@@ -113,7 +113,7 @@ check_hardening() {
 check_lintian() {
   local out status=0
   out=$(lintian -I "$1" 2>"$work/lintian.err") || status=$?
-  [[ -n $out ]] && printf 'lintian: %s\n' "$out"
+  [[ -n $out ]] && sed 's/^/lintian: /' <<<"$out"
   if ((status != 0)) || grep -q "^E: " <<<"$out"; then
     fail "lintian reports errors for $(basename "$1") (status $status)"
     cat "$work/lintian.err"
