@@ -102,8 +102,6 @@ RunConditions conditions_between(const CounterSample& start, const CounterSample
   RunConditions out;
   add_system_figures(start, end, out);
   add_process_figures(start, end, wall_seconds, threads, out);
-  out.clock_start_mhz = start.clock.current_mhz;
-  out.clock_end_mhz = end.clock.current_mhz;
   out.clock_limit_mhz = end.clock.limit_mhz;
   out.clock_max_mhz = end.clock.max_mhz;
   return out;

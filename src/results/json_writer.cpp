@@ -1,5 +1,6 @@
 #include "results/json_writer.h"
 
+#include <cmath>
 #include <nlohmann/json.hpp>
 
 #include "memory/memory_info.h"
@@ -27,10 +28,25 @@ Json thread_json(const ThreadOutcome& t) {
               {"mgups", t.mgups}};
 }
 
+// Measured clocks in whole MHz, the precision they have; null where none.
+Json clocks_json(const std::vector<std::optional<double>>& clocks) {
+  Json out = Json::array();
+  for (const std::optional<double>& mhz : clocks) {
+    out.push_back(mhz ? Json(std::llround(*mhz)) : Json(nullptr));
+  }
+  return out;
+}
+
 Json timeline_json(const RunTimeline& timeline) {
   Json threads = Json::array();
   for (const std::vector<double>& rates : timeline.threads) threads.push_back(rates);
-  return Json{{"mgups", timeline.mgups}, {"threads", std::move(threads)}};
+  Json threads_clock = Json::array();
+  for (const auto& clocks : timeline.threads_clock_mhz)
+    threads_clock.push_back(clocks_json(clocks));
+  return Json{{"mgups", timeline.mgups},
+              {"threads", std::move(threads)},
+              {"clock_mhz", clocks_json(timeline.clock_mhz)},
+              {"threads_clock_mhz", std::move(threads_clock)}};
 }
 
 // The pages the run's fields got; null when it obtained no field memory.
