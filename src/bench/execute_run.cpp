@@ -252,8 +252,8 @@ RunResult execute_run(const RunParams& params) {
   const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - started;
   result.conditions =
       conditions_between(before, read_counter_sample(processors), wall.count(), thread_count);
-  result.conditions.clock_start_mhz = loop_edge_clock(result.marks, true);
-  result.conditions.clock_end_mhz = loop_edge_clock(result.marks, false);
+  result.conditions.clock_start_mhz = whole_mhz(loop_edge_clock(result.marks, true));
+  result.conditions.clock_end_mhz = whole_mhz(loop_edge_clock(result.marks, false));
   result.aborted = shared.stop_source.stop_requested();
   return result;
 }

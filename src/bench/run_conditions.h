@@ -29,6 +29,9 @@ struct RunConditions {
   std::optional<double> clock_max_mhz;    // the rated maximum
 };
 
+// A clock to whole MHz, the precision any of its sources has.
+std::optional<double> whole_mhz(const std::optional<double>& mhz);
+
 // The figures between two samples `wall_seconds` apart for a run of
 // `threads` threads; the measured clocks are the run's to fill in.
 RunConditions conditions_between(const CounterSample& start, const CounterSample& end,

@@ -30,7 +30,9 @@ TEST_P(ChainClock, TakesTheBestRoundOfEachLengthAndTheirDifference) {
   const std::optional<double> mhz =
       chain_clock_mhz(c.short_ticks, c.long_ticks, c.extra_cycles, c.tick_hz);
   ASSERT_EQ(mhz.has_value(), c.expected_mhz.has_value());
-  if (mhz) EXPECT_NEAR(*mhz, *c.expected_mhz, 1e-6);
+  if (mhz) {
+    EXPECT_NEAR(*mhz, *c.expected_mhz, 1e-6);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
