@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <iostream>
@@ -79,9 +80,13 @@ class BestReporter : public benchmark::ConsoleReporter {
       Best& best = best_[run.run_name.function_name];
       const auto rate = run.counters.find("MGups");
       if (rate != run.counters.end()) best.rate = std::max(best.rate, rate->second.value);
-      const double us =
-          run.GetAdjustedRealTime() * 1e6 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+      // Processor time too: on a shared machine a round's wall time holds
+      // the moments other programs had the processor.
+      const double unit = 1e6 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+      const double us = run.GetAdjustedRealTime() * unit;
+      const double cpu_us = run.GetAdjustedCPUTime() * unit;
       if (best.us == 0.0 || us < best.us) best.us = us;
+      if (best.cpu_us == 0.0 || cpu_us < best.cpu_us) best.cpu_us = cpu_us;
     }
   }
 
@@ -92,8 +97,10 @@ class BestReporter : public benchmark::ConsoleReporter {
       if (best.rate > 0.0) {
         std::cout << fmt::format("{:<28} {:10.2f} MGups", name, best.rate) << std::endl;
       } else {
-        std::cout << fmt::format("{:<28} {:10.3f} us per probe = {:.5f}% of each second", name,
-                                 best.us, best.us / 1e4)
+        std::cout << fmt::format(
+                         "{:<28} {:10.3f} us per probe ({:.3f} us of processor time) = {:.5f}% "
+                         "of each second",
+                         name, best.us, best.cpu_us, std::min(best.us, best.cpu_us) / 1e4)
                   << std::endl;
       }
     }
@@ -103,6 +110,7 @@ class BestReporter : public benchmark::ConsoleReporter {
   struct Best {
     double rate = 0.0;
     double us = 0.0;
+    double cpu_us = 0.0;
   };
   std::map<std::string, Best> best_;
 };
