@@ -44,7 +44,7 @@ ctest --preset linux-release -j"$jobs"
 
 step "results files end to end"
 /usr/bin/python3 tests/results/check_exports.py --brisk build/linux/src/app/brisk \
-  --work build/linux/exports-e2e
+  --work build/linux/exports-e2e --clock-reference build/linux/tests/platform/brisk_clock_reference
 
 step "report page in a real browser (headless Chromium)"
 /usr/bin/python3 tests/report/check_report.py --brisk build/linux/src/app/brisk \
@@ -100,7 +100,8 @@ BRISK_EXE="$wine $root/build/windows/src/app/brisk.exe" build/linux/tests/cli/br
 
 step "results files end to end under Wine"
 /usr/bin/python3 tests/results/check_exports.py --wine \
-  --brisk "$wine $root/build/windows/src/app/brisk.exe" --work build/windows/exports-e2e
+  --brisk "$wine $root/build/windows/src/app/brisk.exe" --work build/windows/exports-e2e \
+  --clock-reference build/linux/tests/platform/brisk_clock_reference
 
 step "brisk compare end to end under Wine"
 /usr/bin/python3 tests/compare/check_compare.py --wine \

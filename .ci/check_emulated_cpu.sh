@@ -11,7 +11,9 @@
 # 2. --isa avx --strict-isa-check prints the strict refusal, unchanged.
 # 3. The solver unit tests pass there and skip every variant beyond sse2.
 # 4. A short run with the default ISA is valid: the sse2 code path holds no
-#    instruction beyond the x86-64 baseline, checked by executing it.
+#    instruction beyond the x86-64 baseline, checked by executing it. The
+#    clocks it measured are null or plausible (100 to 20,000 MHz), never the
+#    garbage a chain timed on an emulator would give.
 set -euo pipefail
 
 build=${1:?usage: check_emulated_cpu.sh <linux-build-dir>}
@@ -90,6 +92,20 @@ variants_skipped() {
   done
 }
 
+# Every clock of the results file's runs, per second, per thread and at the
+# loop's edges, is null or a number from 100 to 20,000 MHz.
+clocks_null_or_plausible() {
+  /usr/bin/python3 - "$1" <<'PY'
+import json, sys
+run = json.load(open(sys.argv[1]))["runs"][0]
+timeline, conditions = run["timeline"], run["conditions"]
+clocks = timeline["clock_mhz"] + sum(timeline["threads_clock_mhz"], [])
+clocks += [conditions["clock_start_mhz"], conditions["clock_end_mhz"]]
+print("     clocks:", clocks)
+sys.exit(0 if all(c is None or 100 <= c <= 20000 for c in clocks) else 1)
+PY
+}
+
 echo "== emulated processor: $cpu"
 SECONDS=0
 
@@ -132,12 +148,13 @@ expect solver "no avx, avx2 or fma variant test ran" no_variant_ran solver
 expect solver "the avx, avx2 and fma variant tests were skipped" variants_skipped solver
 
 echo "== default-ISA run"
-emulate default "$brisk" -n 1 -s 64 -d 1 --harness-sub-runs 1
+emulate default "$brisk" -n 1 -s 64 -d 1 --harness-sub-runs 1 --export-json "$work/default.json"
 expect default "exit status 0" status_is default 0
 expect default "valid result" out_has_line default '^  valid result $'
 expect default "sse2 verdict line" out_has_line default '^brisk v[0-9.]+ standing_wave sse2$'
 expect default "valid row" out_has_line default '^ none +\| +[0-9]+(\.[0-9]+)? +\| '
 expect default "nothing on standard error" err_equals default ""
+expect default "measured clocks null or plausible" clocks_null_or_plausible "$work/default.json"
 
 echo "== emulated processor checks took ${SECONDS}s"
 if ((failures > 0)); then

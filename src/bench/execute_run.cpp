@@ -15,13 +15,15 @@
 #include <vector>
 
 #include "app/format.h"
-#include "memory/memory_info.h"
 #include "bench/phase_barrier.h"
 #include "bench/progress_board.h"
 #include "bench/run_conditions.h"
 #include "bench/run_messages.h"
+#include "bench/run_timeline.h"
 #include "bench/run_worker.h"
 #include "bench/worker_context.h"
+#include "memory/memory_info.h"
+#include "platform/clock_probe.h"
 #include "platform/cpu_features.h"
 #include "platform/cpu_info.h"
 #include "platform/system_counters.h"
@@ -80,7 +82,7 @@ std::optional<std::string> reserve_run_storage(std::uint32_t thread_count, std::
                                                ProgressBoard& board) {
   const std::uint64_t marks_per_thread = std::uint64_t{duration} + 2;
   const std::uint64_t bytes_per_thread =
-      sizeof(ThreadResult) + sizeof(std::thread) + sizeof(ProgressSlot) + marks_per_thread * 8;
+      sizeof(ThreadResult) + sizeof(std::thread) + sizeof(ProgressSlot) + marks_per_thread * 12;
   bool fits = fits_in_free_memory(thread_count, bytes_per_thread);
   if (fits) {
     try {
@@ -241,6 +243,8 @@ RunResult execute_run(const RunParams& params) {
   // The counters are read on this thread with no worker running, so the
   // timed loop is the same as without them.
   const std::vector<std::uint32_t> processors = planned_processors(params.threading_manager);
+  // The clock probe's one-time calibration, before any timed loop starts.
+  prepare_clock_probe();
   const CounterSample before = read_counter_sample(processors);
   const auto started = std::chrono::steady_clock::now();
   result.workers_started = true;
@@ -248,6 +252,8 @@ RunResult execute_run(const RunParams& params) {
   const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - started;
   result.conditions =
       conditions_between(before, read_counter_sample(processors), wall.count(), thread_count);
+  result.conditions.clock_start_mhz = whole_mhz(loop_edge_clock(result.marks, true));
+  result.conditions.clock_end_mhz = whole_mhz(loop_edge_clock(result.marks, false));
   result.aborted = shared.stop_source.stop_requested();
   return result;
 }

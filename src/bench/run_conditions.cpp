@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace brisk {
 namespace {
@@ -97,15 +98,18 @@ bool measured(const RunConditions& c) {
 
 }  // namespace
 
+std::optional<double> whole_mhz(const std::optional<double>& mhz) {
+  if (!mhz) return std::nullopt;
+  return std::round(*mhz);
+}
+
 RunConditions conditions_between(const CounterSample& start, const CounterSample& end,
                                  double wall_seconds, std::uint32_t threads) {
   RunConditions out;
   add_system_figures(start, end, out);
   add_process_figures(start, end, wall_seconds, threads, out);
-  out.clock_start_mhz = start.clock.current_mhz;
-  out.clock_end_mhz = end.clock.current_mhz;
-  out.clock_limit_mhz = end.clock.limit_mhz;
-  out.clock_max_mhz = end.clock.max_mhz;
+  out.clock_limit_mhz = whole_mhz(end.clock.limit_mhz);
+  out.clock_max_mhz = whole_mhz(end.clock.max_mhz);
   return out;
 }
 

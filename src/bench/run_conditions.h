@@ -21,14 +21,19 @@ struct RunConditions {
   std::optional<double> on_processor_percent;  // brisk's time in % of threads x wall time
   std::optional<std::uint64_t> involuntary_switches;
   std::optional<std::uint64_t> major_faults;
-  std::optional<double> clock_start_mhz;  // mean of the processors the run used
+  // brisk's own measurement: the mean over the run's threads of the clock
+  // each measured just before / just after its timed loop.
+  std::optional<double> clock_start_mhz;
   std::optional<double> clock_end_mhz;
   std::optional<double> clock_limit_mhz;  // power or thermal limit at the end
   std::optional<double> clock_max_mhz;    // the rated maximum
 };
 
+// A clock to whole MHz, the precision any of its sources has.
+std::optional<double> whole_mhz(const std::optional<double>& mhz);
+
 // The figures between two samples `wall_seconds` apart for a run of
-// `threads` threads.
+// `threads` threads; the measured clocks are the run's to fill in.
 RunConditions conditions_between(const CounterSample& start, const CounterSample& end,
                                  double wall_seconds, std::uint32_t threads);
 

@@ -1,6 +1,7 @@
 #include "bench/run_seams.h"
 
 #include "bench/run_worker.h"
+#include "platform/clock_probe.h"
 #include "solver/workload_factory.h"
 
 namespace brisk {
@@ -17,6 +18,7 @@ RunSeams default_run_seams() {
   seams.start_thread = [](const WorkerContext& context) {
     return std::thread(run_worker, context);
   };
+  seams.measure_clock = [] { return measure_clock_mhz(); };
   return seams;
 }
 

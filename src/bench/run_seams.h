@@ -31,6 +31,10 @@ using TimerCheck = std::function<bool(const FastTimer& timer)>;
 // Starts an operating-system thread running run_worker(context); throws
 // std::system_error when the system refuses, as std::thread does.
 using ThreadStarter = std::function<std::thread(const WorkerContext& context)>;
+// The effective clock of the calling thread's processor in MHz, none when not
+// measured (see measure_clock_mhz); a few microseconds, called inside the
+// timed loop once per second.
+using ClockProbe = std::function<std::optional<double>()>;
 
 struct RunSeams {
   WorkloadFactory make_workload;
@@ -38,10 +42,11 @@ struct RunSeams {
   IsaProbe probe_isa;
   TimerCheck timer_compliant;
   ThreadStarter start_thread;
+  ClockProbe measure_clock;
 };
 
-// The real workload factory, processor check and probe, HWBOT rule and
-// std::thread.
+// The real workload factory, processor check and probe, HWBOT rule,
+// std::thread and clock probe.
 RunSeams default_run_seams();
 
 }  // namespace brisk

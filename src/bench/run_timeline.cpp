@@ -1,6 +1,7 @@
 #include "bench/run_timeline.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace brisk {
@@ -37,7 +38,63 @@ std::vector<double> in_mgups(std::vector<double> updates) {
   return updates;
 }
 
+std::optional<double> clock_value(float mhz) {
+  if (std::isnan(mhz)) return std::nullopt;
+  return static_cast<double>(mhz);
+}
+
+// The mean of the known values; none when there is none.
+struct ClockMean {
+  double sum = 0.0;
+  std::size_t count = 0;
+  void add(const std::optional<double>& mhz) {
+    if (!mhz) return;
+    sum += *mhz;
+    ++count;
+  }
+  std::optional<double> mean() const {
+    if (count == 0) return std::nullopt;
+    return sum / static_cast<double>(count);
+  }
+};
+
 }  // namespace
+
+std::vector<std::optional<double>> thread_clock_timeline(std::span<const std::uint64_t> marks,
+                                                         std::span<const float> clocks) {
+  if (marks.empty() || marks[0] == kNoMark) return {};
+  std::size_t last = 0;
+  for (std::size_t k = 1; k < marks.size(); ++k) {
+    if (marks[k] != kNoMark) last = k;
+  }
+  std::vector<std::optional<double>> seconds(last);
+  std::size_t previous = 0;
+  for (std::size_t k = 1; k <= last; ++k) {
+    if (marks[k] == kNoMark) continue;
+    const std::optional<double> mhz = k < clocks.size() ? clock_value(clocks[k]) : std::nullopt;
+    std::fill(seconds.begin() + static_cast<std::ptrdiff_t>(previous),
+              seconds.begin() + static_cast<std::ptrdiff_t>(k), mhz);
+    previous = k;
+  }
+  return seconds;
+}
+
+std::optional<double> mean_clock(const std::vector<std::optional<double>>& clocks, std::size_t from,
+                                 std::size_t to) {
+  ClockMean mean;
+  for (std::size_t s = from; s < clocks.size() && s < to; ++s) mean.add(clocks[s]);
+  return mean.mean();
+}
+
+std::optional<double> loop_edge_clock(const StepMarks& marks, bool before) {
+  ClockMean mean;
+  for (std::uint32_t t = 0; t < marks.threads(); ++t) {
+    const std::span<const float> clocks = marks.clocks(t);
+    if (clocks.empty()) continue;
+    mean.add(clock_value(before ? clocks.front() : clocks.back()));
+  }
+  return mean.mean();
+}
 
 std::vector<double> thread_timeline(std::span<const std::uint64_t> marks,
                                     std::uint64_t updates_per_step) {
@@ -55,6 +112,16 @@ RunTimeline make_timeline(const StepMarks& marks) {
     timeline.threads.push_back(in_mgups(std::move(updates)));
   }
   timeline.mgups = in_mgups(std::move(total));
+  std::vector<ClockMean> means(timeline.mgups.size());
+  timeline.threads_clock_mhz.reserve(marks.threads());
+  for (std::uint32_t t = 0; t < marks.threads(); ++t) {
+    std::vector<std::optional<double>> clocks =
+        thread_clock_timeline(marks.row(t), marks.clocks(t));
+    for (std::size_t s = 0; s < clocks.size(); ++s) means[s].add(clocks[s]);
+    timeline.threads_clock_mhz.push_back(std::move(clocks));
+  }
+  timeline.clock_mhz.reserve(means.size());
+  for (const ClockMean& mean : means) timeline.clock_mhz.push_back(mean.mean());
   return timeline;
 }
 

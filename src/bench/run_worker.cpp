@@ -59,6 +59,14 @@ std::unique_ptr<Workload> build_workload(const WorkerContext& ctx) {
   }
 }
 
+// The thread's clock now, as a float for its marks; kNoClock when not
+// measured.
+float probe_clock(const WorkerContext& ctx) {
+  if (!ctx.params.seams.measure_clock) return kNoClock;
+  const std::optional<double> mhz = ctx.params.seams.measure_clock();
+  return mhz ? static_cast<float>(*mhz) : kNoClock;
+}
+
 struct LoopEnd {
   bool completed = false;  // false: the thread leaves without a result
   std::uint64_t iterations = 0;
@@ -69,13 +77,15 @@ struct LoopEnd {
 // Steps until the coarse timer shows the duration. No lock but the reporter's
 // console lock, no fast-timer reading and no allocation in here. At each whole
 // coarse second the steps finished so far go into the thread's own marks,
-// reserved before the run: one comparison per step, one store per second.
+// reserved before the run: one comparison per step, one store per second,
+// and one clock probe of a few microseconds per second beside it.
 LoopEnd timed_loop(WorkerContext& ctx, Workload& workload) {
   const RunParams& params = ctx.params;
   ProgressSlot& slot = ctx.progress.slot(ctx.thread_index);
   const std::uint64_t updates_per_step = workload.updates_per_step();
   const std::int64_t target_ms = static_cast<std::int64_t>(params.duration) * 1000;
   const std::span<std::uint64_t> marks = ctx.result.marks.row(ctx.thread_index);
+  const std::span<float> clocks = ctx.result.marks.clocks(ctx.thread_index);
   ctx.result.marks.set_updates_per_step(ctx.thread_index, updates_per_step);
   // A step that outlasts the run lands in the last mark.
   const std::int64_t last_mark = marks.empty() ? 0 : static_cast<std::int64_t>(marks.size() - 1);
@@ -83,7 +93,10 @@ LoopEnd timed_loop(WorkerContext& ctx, Workload& workload) {
   LoopEnd end;
   std::uint64_t i = 0;
   std::int64_t elapsed_ms = 0;
-  if (!marks.empty()) marks[0] = 0;
+  if (!marks.empty()) {
+    marks[0] = 0;
+    clocks[0] = probe_clock(ctx);
+  }
   // Coarse first at the start, fast first at the end: the fast span lies
   // inside the coarse one.
   end.coarse_start = CoarseTimer::now();
@@ -107,6 +120,7 @@ LoopEnd timed_loop(WorkerContext& ctx, Workload& workload) {
       // A step longer than a second skips marks; the timeline spreads it.
       const std::int64_t second = std::min(elapsed_ms / 1000, last_mark);
       marks[static_cast<std::size_t>(second)] = i;
+      clocks[static_cast<std::size_t>(second)] = probe_clock(ctx);
       next_mark_ms = (second + 1) * 1000;
     }
     if (elapsed_ms > 0) {
@@ -166,6 +180,8 @@ std::unique_ptr<Workload> set_up(WorkerContext& ctx, std::int64_t t0) {
 void finish(WorkerContext& ctx, Workload& workload, const LoopEnd& loop) {
   const std::int64_t fast_end = FastTimer::now();
   const std::int64_t coarse_end = CoarseTimer::now();
+  const std::span<float> clocks = ctx.result.marks.clocks(ctx.thread_index);
+  if (!clocks.empty()) clocks.back() = probe_clock(ctx);
   if (ctx.reporter) {
     {
       std::lock_guard lock(ctx.console_mutex);

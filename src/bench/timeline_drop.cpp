@@ -19,6 +19,29 @@ double median_of(std::vector<double> values) {
 
 }  // namespace
 
+std::optional<DropClock> drop_clock(std::span<const std::optional<double>> clock_mhz,
+                                    const TimelineDrop& drop) {
+  std::vector<double> measured;
+  double sum = 0.0;
+  std::size_t count = 0;
+  for (std::size_t s = 1; s < clock_mhz.size(); ++s) {
+    if (!clock_mhz[s]) continue;
+    measured.push_back(*clock_mhz[s]);
+    if (s >= drop.from_s && s < drop.to_s) {
+      sum += *clock_mhz[s];
+      ++count;
+    }
+  }
+  if (count == 0) return std::nullopt;
+  const double median = median_of(std::move(measured));
+  if (!(median > 0.0)) return std::nullopt;
+  DropClock clock;
+  clock.mhz = sum / static_cast<double>(count);
+  clock.median_mhz = median;
+  clock.percent_below = (1.0 - clock.mhz / median) * 100.0;
+  return clock;
+}
+
 std::optional<TimelineDrop> find_drop(std::span<const double> mgups) {
   if (mgups.size() < 2) return std::nullopt;
   const std::span<const double> counted = mgups.subspan(1);

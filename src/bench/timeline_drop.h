@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace brisk {
 
@@ -23,5 +24,20 @@ struct TimelineDrop {
 // median second, the first second (warm-up) left out of both; of equally long
 // stretches the deepest. None when no second dropped.
 std::optional<TimelineDrop> find_drop(std::span<const double> mgups);
+
+// Within this share of its median second the clock of a drop counts as held.
+inline constexpr double kClockHeldPercent = 3.0;
+
+// What the measured clock did while the rate dropped.
+struct DropClock {
+  double mhz = 0.0;            // mean clock of the drop's measured seconds
+  double median_mhz = 0.0;     // the run's median measured second, the first left out
+  double percent_below = 0.0;  // (1 - mhz / median_mhz) * 100; negative when it rose
+};
+
+// None when no second of the drop, or none of the rest of the run, has a
+// measured clock. `clock_mhz` is indexed like the rates find_drop took.
+std::optional<DropClock> drop_clock(std::span<const std::optional<double>> clock_mhz,
+                                    const TimelineDrop& drop);
 
 }  // namespace brisk

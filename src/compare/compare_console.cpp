@@ -96,6 +96,7 @@ std::string notes_cell(const PointComparison& row) {
   if (row.base.noisy || row.other.noisy) notes.push_back("noisy");
   if (!row.like_for_like) notes.push_back("not like for like");
   if (row.needs_more_runs) notes.push_back("more runs");
+  if (row.clock_change_percent) notes.push_back("clock");
   std::string text;
   for (const std::string& note : notes) text += (text.empty() ? "" : ", ") + note;
   return text;
@@ -195,6 +196,16 @@ void print_notes(const Comparison& c, std::ostream& out) {
     for (const std::string& d : row.differing_settings) what += (what.empty() ? "" : ", ") + d;
     out << fmt::format("not like for like: {} at {}: {}", console_safe(c.files[row.file].name),
                        point_name(row.variable, row.label, row.occurrence), what)
+        << std::endl;
+  }
+  for (const PointComparison& row : c.rows) {
+    if (!row.clock_change_percent) continue;
+    out << fmt::format(
+               "clock: {} at {}: {:.0f} MHz against {:.0f} MHz in the base ({}): a change "
+               "of the score may be the clock's",
+               console_safe(c.files[row.file].name),
+               point_name(row.variable, row.label, row.occurrence), *row.other.clock_mhz,
+               *row.base.clock_mhz, change_cell(*row.clock_change_percent))
         << std::endl;
   }
   for (const UnmatchedPoint& p : c.unmatched) {

@@ -83,6 +83,10 @@ PointComparison compare_point(std::size_t file, const PointKey& key, const Point
     row.like_for_like = same_run_settings(base.settings, other.settings, &row.differing_settings);
   }
   judge(row, threshold);
+  if (row.like_for_like && base.clock_mhz && other.clock_mhz && *base.clock_mhz > 0.0) {
+    const double change = (*other.clock_mhz / *base.clock_mhz - 1.0) * 100.0;
+    if (std::fabs(change) >= kClockNotePercent) row.clock_change_percent = change;
+  }
   return row;
 }
 
@@ -127,6 +131,8 @@ std::vector<PointSide> point_sides(const ResultsDocument& document) {
   const std::size_t count = document.sweep.points.size();
   std::vector<PointSide> sides(count);
   std::vector<ScoreStatistics> stats(count);
+  std::vector<double> clock_sums(count, 0.0);
+  std::vector<std::size_t> clock_counts(count, 0);
   for (const DocumentRun& run : document.runs) {
     if (run.point_index >= count) continue;
     PointSide& side = sides[run.point_index];
@@ -135,9 +141,16 @@ std::vector<PointSide> point_sides(const ResultsDocument& document) {
     side.scores.push_back(run.score);
     side.conditions.push_back({run.sub_run, run.conditions});
     stats[run.point_index].add(run.score);
+    if (run.clock_mhz) {
+      clock_sums[run.point_index] += *run.clock_mhz;
+      ++clock_counts[run.point_index];
+    }
   }
   for (std::size_t i = 0; i < count; ++i) {
     sides[i].average = stats[i].average();
+    if (clock_counts[i] > 0) {
+      sides[i].clock_mhz = clock_sums[i] / static_cast<double>(clock_counts[i]);
+    }
     if (sides[i].scores.empty()) continue;
     sides[i].spread_percent = stats[i].spread_percent();
     sides[i].noisy = sides[i].spread_percent.value_or(0.0) > kNoisySpreadPercent;

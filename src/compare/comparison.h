@@ -17,6 +17,9 @@ namespace brisk {
 
 inline constexpr double kDefaultThresholdPercent = 2.0;
 inline constexpr double kSignificanceLevel = 0.05;
+// From this difference of the measured clocks on, a point's note says the
+// clock moved: a change of the score may be the clock's.
+inline constexpr double kClockNotePercent = 3.0;
 
 enum class Verdict { faster, slower, no_change, unclear, no_valid_run };
 
@@ -41,6 +44,9 @@ struct PointSide {
   std::vector<NumberedConditions> conditions;
   std::optional<std::string> noise_cause;
   RunSettings settings;  // of the point's first run
+  // The mean over the valid runs of each run's mean measured clock, in MHz;
+  // none where no valid run has one.
+  std::optional<double> clock_mhz;
 };
 
 struct PointComparison {
@@ -60,6 +66,10 @@ struct PointComparison {
   bool like_for_like = true;
   std::vector<std::string> differing_settings;  // "threads 2 vs 4", "isa sse2 vs avx2", ...
   std::string variable;  // the sweep variable both files share ("threads", "none", ...)
+  // (other / base - 1) * 100 of the sides' measured clocks, where both have
+  // one and the point is like for like, and they differ by kClockNotePercent
+  // or more; none otherwise.
+  std::optional<double> clock_change_percent;
 };
 
 // A point of some files that has no match in the base, or a base point that

@@ -14,11 +14,16 @@ namespace {
 constexpr std::string_view kHeader =
     "file,variable,point,occurrence,base_average,base_n,average,n,change_percent,ci_low_percent,"
     "ci_high_percent,p_value,verdict,needs_more_runs,like_for_like,differing_settings,"
-    "base_spread_percent,spread_percent,base_noisy,noisy";
+    "base_spread_percent,spread_percent,base_noisy,noisy,base_clock_mhz,clock_mhz";
 
 // The shortest text that reads back as the same double; empty when missing.
 std::string number(std::optional<double> value) {
   return value && std::isfinite(*value) ? fmt::format("{}", *value) : std::string();
+}
+
+// A measured clock in whole MHz; empty when none was measured.
+std::string mhz(std::optional<double> value) {
+  return value && std::isfinite(*value) ? fmt::format("{}", std::llround(*value)) : std::string();
 }
 
 std::string boolean(bool value) { return value ? "true" : "false"; }
@@ -61,7 +66,9 @@ void append_matched(std::string& out, const Comparison& c, const PointComparison
                    number(r.base.spread_percent),
                    number(r.other.spread_percent),
                    boolean(r.base.noisy),
-                   boolean(r.other.noisy)});
+                   boolean(r.other.noisy),
+                   mhz(r.base.clock_mhz),
+                   mhz(r.other.clock_mhz)});
 }
 
 bool has(const std::vector<std::size_t>& list, std::size_t file) {
@@ -85,6 +92,8 @@ void append_unmatched(std::string& out, const Comparison& c, const UnmatchedPoin
                      "",
                      "",
                      in_base ? "only in base" : "not in base",
+                     "",
+                     "",
                      "",
                      "",
                      "",

@@ -20,6 +20,11 @@ Json text_or_null(const std::optional<std::string>& text) {
   return text ? Json(*text) : Json(nullptr);
 }
 
+// A measured clock in whole MHz, the precision it has.
+Json mhz(std::optional<double> value) {
+  return value && std::isfinite(*value) ? Json(std::llround(*value)) : Json(nullptr);
+}
+
 Json numbers(const std::vector<double>& values) {
   Json out = Json::array();
   for (const double v : values) out.push_back(number(v));
@@ -48,6 +53,7 @@ Json points_json(const ResultsDocument& d) {
                        {"spread_percent", number(side.spread_percent)},
                        {"noisy", side.noisy},
                        {"noise_cause", text_or_null(side.noise_cause)},
+                       {"clock_mhz", mhz(side.clock_mhz)},
                        {"timelines", std::move(timelines[i])}});
   }
   return out;
@@ -95,7 +101,8 @@ Json side_json(const PointSide& s) {
               {"average", number(s.average)},
               {"spread_percent", number(s.spread_percent)},
               {"noisy", s.noisy},
-              {"noise_cause", text_or_null(s.noise_cause)}};
+              {"noise_cause", text_or_null(s.noise_cause)},
+              {"clock_mhz", mhz(s.clock_mhz)}};
 }
 
 Json row_json(const Comparison& c, const PointComparison& r) {
@@ -114,7 +121,8 @@ Json row_json(const Comparison& c, const PointComparison& r) {
               {"verdict", verdict_name(r.verdict)},
               {"needs_more_runs", r.needs_more_runs},
               {"like_for_like", r.like_for_like},
-              {"differing_settings", r.differing_settings}};
+              {"differing_settings", r.differing_settings},
+              {"clock_change_percent", number(r.clock_change_percent)}};
 }
 
 }  // namespace

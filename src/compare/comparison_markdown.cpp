@@ -58,6 +58,11 @@ std::string average_cell(const PointSide& s) {
   return fmt::format("{:.2f}{}", *s.average, s.noisy ? " (noisy)" : "");
 }
 
+std::string clock_cell(const PointSide& s) {
+  if (!s.clock_mhz || !std::isfinite(*s.clock_mhz)) return "---";
+  return fmt::format("{:.0f} MHz", *s.clock_mhz);
+}
+
 std::string percent(std::optional<double> value) {
   return value && std::isfinite(*value) ? fmt::format("{:+.2f}%", *value) : "---";
 }
@@ -80,6 +85,11 @@ std::string verdict_cell(const PointComparison& r) {
     for (const std::string& s : r.differing_settings) why += (why.empty() ? "" : ", ") + s;
     text += fmt::format(", not like for like: {}", why);
   }
+  if (r.clock_change_percent) {
+    text += fmt::format(", clock {:.0f} MHz vs {:.0f} MHz in the base ({:+.1f}%)",
+                        r.other.clock_mhz.value_or(0.0), r.base.clock_mhz.value_or(0.0),
+                        *r.clock_change_percent);
+  }
   return markdown_text(text);
 }
 
@@ -94,17 +104,18 @@ std::string point_label(const std::string& base_variable, const std::string& var
 std::string table(const Comparison& c) {
   const std::string variable = c.files.empty() ? "point" : c.files[0].document.sweep.variable;
   std::string out = fmt::format(
-      "| file | {} | base avg | avg | change | 95% interval | p | verdict |\n"
-      "|---|---|--:|--:|--:|--:|--:|---|\n",
+      "| file | {} | base avg | avg | change | 95% interval | p | base clock | clock | verdict |\n"
+      "|---|---|--:|--:|--:|--:|--:|--:|--:|---|\n",
       markdown_text(variable));
   bool hint = false;
   for (const PointComparison& r : c.rows) {
     const std::string name = r.file < c.files.size() ? c.files[r.file].name : "";
     const std::string label =
         r.occurrence == 0 ? r.label : fmt::format("{} #{}", r.label, r.occurrence + 1);
-    out += fmt::format("| {} | {} | {} | {} | {} | {} | {} | {} |\n", file_name(name),
+    out += fmt::format("| {} | {} | {} | {} | {} | {} | {} | {} | {} | {} |\n", file_name(name),
                        markdown_text(label), average_cell(r.base), average_cell(r.other),
-                       percent(r.delta_percent), interval(r), p_cell(r.p_value), verdict_cell(r));
+                       percent(r.delta_percent), interval(r), p_cell(r.p_value), clock_cell(r.base),
+                       clock_cell(r.other), verdict_cell(r));
     hint = hint || r.needs_more_runs;
   }
   if (hint) out += fmt::format("\nmore runs: {}\n", kMoreRunsHint);

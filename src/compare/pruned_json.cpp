@@ -23,7 +23,9 @@ Place member_place(Place object, std::string_view key) {
   // A run's timeline is kept for the comparison page, its threads' share of
   // it is not.
   if (object == Place::run && key == "timeline") return Place::timeline;
-  if (object == Place::timeline && key == "threads") return Place::pruned;
+  if (object == Place::timeline && (key == "threads" || key == "threads_clock_mhz")) {
+    return Place::pruned;
+  }
   return Place::other;
 }
 

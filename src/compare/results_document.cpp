@@ -1,5 +1,7 @@
 #include "compare/results_document.h"
 
+#include "bench/run_timeline.h"
+
 namespace brisk {
 
 ResultsDocument document_from_record(const ResultsRecord& record) {
@@ -19,7 +21,8 @@ ResultsDocument document_from_record(const ResultsRecord& record) {
     const RunOutcome& outcome = run.outcome;
     document.runs.push_back(DocumentRun{run.point_index, run.sub_run, outcome.settings,
                                         outcome.valid, outcome.valid ? outcome.score : 0.0,
-                                        outcome.timeline.mgups, outcome.conditions});
+                                        outcome.timeline.mgups, outcome.conditions,
+                                        mean_clock(outcome.timeline.clock_mhz)});
   }
   return document;
 }

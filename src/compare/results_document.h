@@ -25,6 +25,9 @@ struct DocumentRun {
   // entries, each finite and at least 0. Empty in files of older versions.
   std::vector<double> timeline;
   RunConditions conditions;  // all unknown in files written before they were measured
+  // The mean of the clock brisk measured over the run's seconds, in MHz; none
+  // in files of older versions and where it could not be measured.
+  std::optional<double> clock_mhz;
 };
 
 struct ResultsDocument {

@@ -10,9 +10,11 @@
 #include <new>
 #include <utility>
 
+#include "bench/run_timeline.h"
 #include "compare/pruned_json.h"
 #include "compare/results_reader_fields.h"
 #include "compare/results_reader_json.h"
+#include "platform/clock_probe.h"
 #include "platform/file_read.h"
 #include "results/console_text.h"
 #include "results/json_writer.h"
@@ -344,6 +346,27 @@ RunConditions read_conditions(JsonFields& f, const JsonPlace& run) {
   return c;
 }
 
+// The mean of the clock measured over a run's seconds. Files of older
+// versions have none; where there is one it has a value or null for every
+// second the timeline could hold, each a plausible clock.
+std::optional<double> run_clock(JsonFields& f, const JsonPlace& run, std::uint32_t duration) {
+  if (!f.ok() || !run.value->is_object() || !run.value->contains("timeline")) return {};
+  const JsonPlace timeline = f.member(run, "timeline");
+  if (!f.ok() || !timeline.value->is_object() || !timeline.value->contains("clock_mhz")) return {};
+  const JsonPlace clocks = f.member(timeline, "clock_mhz");
+  const std::size_t count = f.array_size(clocks);
+  if (count > duration) {
+    f.fail(clocks, fmt::format("{} seconds in a run of {} s", count, duration));
+    return {};
+  }
+  std::vector<std::optional<double>> seconds(count);
+  for (std::size_t i = 0; i < count && f.ok(); ++i) {
+    seconds[i] = figure(f, f.element(clocks, i), kMinPlausibleMhz, kMaxPlausibleMhz);
+  }
+  if (!f.ok()) return {};
+  return mean_clock(seconds);
+}
+
 void read_runs(JsonFields& f, const JsonPlace& root, ResultsDocument& out) {
   const JsonPlace runs = f.member(root, "runs");
   const std::size_t count = f.array_size(runs);
@@ -369,6 +392,7 @@ void read_runs(JsonFields& f, const JsonPlace& root, ResultsDocument& out) {
     entry.score = run_score(f, run, entry.valid);
     entry.timeline = run_timeline(f, run, entry.settings.duration);
     entry.conditions = read_conditions(f, run);
+    entry.clock_mhz = run_clock(f, run, entry.settings.duration);
   }
 }
 

@@ -28,10 +28,11 @@ struct ProcessCounters {
   std::optional<std::uint64_t> major_faults;
 };
 
-// Mean clock of the processors asked for, in MHz; none where the system does
-// not say so without privileges.
+// What the system says of the processors' clocks, as means over the
+// processors asked for, in MHz; none where it does not say so without
+// privileges. Not the current clock: Windows reports its maximum there, and
+// virtual machines nothing; brisk measures that itself (clock_probe.h).
 struct ClockReading {
-  std::optional<double> current_mhz;
   std::optional<double> limit_mhz;  // what power or thermal limits allow now
   std::optional<double> max_mhz;    // the rated maximum
 };

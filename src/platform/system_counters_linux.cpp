@@ -72,7 +72,6 @@ std::vector<std::uint32_t> allowed_processors() {
 CounterSample read_counter_sample(const std::vector<std::uint32_t>& processors) {
   CounterSample sample;
   const std::vector<std::uint32_t> cpus = processors.empty() ? allowed_processors() : processors;
-  sample.clock.current_mhz = mean_mhz(cpus, "scaling_cur_freq");
   sample.clock.limit_mhz = mean_mhz(cpus, "scaling_max_freq");
   sample.clock.max_mhz = mean_mhz(cpus, "cpuinfo_max_freq");
   sample.process = read_process_counters();

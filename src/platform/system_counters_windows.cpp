@@ -64,22 +64,18 @@ ClockReading read_clock(const std::vector<std::uint32_t>& processors) {
   if (wanted.empty()) {
     for (DWORD i = 0; i < count; ++i) wanted.push_back(i);
   }
-  double current = 0.0, limit = 0.0, max = 0.0;
+  double limit = 0.0, max = 0.0;
   std::size_t used = 0;
   for (const std::uint32_t index : wanted) {
     if (index >= info.size()) continue;
     const ProcessorPowerInformation& p = info[index];
-    if (!plausible_mhz(p.current_mhz) || !plausible_mhz(p.mhz_limit) || !plausible_mhz(p.max_mhz)) {
-      return clock;
-    }
-    current += p.current_mhz;
+    if (!plausible_mhz(p.mhz_limit) || !plausible_mhz(p.max_mhz)) return clock;
     limit += p.mhz_limit;
     max += p.max_mhz;
     ++used;
   }
   if (used == 0) return clock;
   const double n = static_cast<double>(used);
-  clock.current_mhz = current / n;
   clock.limit_mhz = limit / n;
   clock.max_mhz = max / n;
   return clock;

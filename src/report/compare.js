@@ -298,7 +298,21 @@ function verdictCell(row) {
            {class: 'mark unlike', title: 'not like for like: ' + row.differing_settings.join(', ')},
            '\u2260'));
   }
+  // Comparisons written before clocks were measured carry no clock change.
+  if (isNumber(row.clock_change_percent)) {
+    td.append(el('span', {
+      class: 'mark clock',
+      title: 'clock ' + row.other.clock_mhz + ' MHz against ' + row.base.clock_mhz +
+          ' MHz in the base (' + signedPercent(row.clock_change_percent) +
+          '): a change of the score may be the clock\'s'
+    }, 'MHz'));
+  }
   return td;
+}
+
+// A side's mean measured clock; --- where none was measured.
+function clockCell(side) {
+  return el('td', {class: 'clock'}, isNumber(side.clock_mhz) ? side.clock_mhz + ' MHz' : '---');
 }
 
 // Each column: header, sort key of a row (null sorts last), cell.
@@ -325,6 +339,8 @@ const COLUMNS = [
                '---')
   ],
   ['p', (r) => r.p_value, (r) => el('td', null, pText(r.p_value))],
+  ['base clock', (r) => r.base.clock_mhz, (r) => clockCell(r.base)],
+  ['file clock', (r) => r.other.clock_mhz, (r) => clockCell(r.other)],
   ['verdict', (r) => r.verdict, verdictCell],
 ];
 
@@ -378,8 +394,9 @@ function comparisonSection() {
   const section =
       el('section', {id: 'comparison'}, el('h2', null, 'Comparison'),
          el('p', {class: 'note'},
-            'Averages in MGups. ~ a noisy side, \u2260 not like ' +
-                'for like, + more runs would settle the verdict. Click a column to sort.'),
+            'Averages in MGups, clocks as brisk measured them during the runs. ~ a noisy ' +
+                'side, \u2260 not like for like, + more runs would settle the verdict, MHz ' +
+                'the clocks differ by 3% or more. Click a column to sort.'),
          el('div', {class: 'table-wrap'},
             el('table', {id: 'comparison-table'}, el('thead', null, head), body)));
   if (!rows.length)

@@ -708,17 +708,29 @@ function timelineOf(run) {
   return t && ok(t.mgups) ? t : null;
 }
 
+// A run's (or a thread's) measured clock per second, null where it has none
+// (documents of older brisks, runs on processors whose clock brisk could not
+// measure).
+function clocksOf(values) {
+  return Array.isArray(values) && values.some((v) => typeof v === 'number') ? values : null;
+}
+
+// What a second-by-second chart shows: the score or the clock.
+const RATE_UNIT = {ylabel: 'MGups', format: fixed2, includeZero: true};
+const CLOCK_UNIT = {ylabel: 'MHz', format: (y) => Math.round(y) + ' MHz', includeZero: false};
+
 // Each series a line over the run's seconds, with the report's legend.
-function drawTimeline(box, legend, names, series) {
+function drawTimeline(box, legend, names, series, unit = RATE_UNIT) {
   return redrawWhenPrinted(secondsChart(box, names, series, {
-    includeZero: true,
+    ylabel: unit.ylabel,
+    includeZero: unit.includeZero,
     strokeWidth: 1.5,
     labelsDiv: legend,
     legend: 'always',
     labelsSeparateLines: false,
     axes: {
       x: {valueFormatter: (x) => (x - 0.5) + '\u2013' + (x + 0.5) + ' s'},
-      y: {axisLabelWidth: 64, valueFormatter: (y) => fixed2(y)}
+      y: {axisLabelWidth: 64, valueFormatter: (y) => unit.format(y)}
     }
   }));
 }
@@ -733,17 +745,29 @@ function threadView(part, runs) {
   const select = el('select', {id: 'thread-timeline-run'});
   runs.forEach((placed, i) => select.append(el('option', {value: i}, runName(placed))));
   const view = chartBox('thread-timeline-chart', 'MGups of each thread, second by second');
+  const clockView = chartBox('thread-clock-chart', 'Clock of each thread, second by second');
   part.append(
       el('h3', null, 'Each thread, second by second'),
-      el('label', {class: 'pick'}, 'Run ', select), view.frame, view.legend);
+      el('label', {class: 'pick'}, 'Run ', select), view.frame, view.legend, clockView.frame,
+      clockView.legend);
   const draw = () => {
     if (window.briskThreadTimeline) window.briskThreadTimeline.destroy();
+    if (window.briskThreadClockTimeline) window.briskThreadClockTimeline.destroy();
+    window.briskThreadClockTimeline = null;
     const run = runs[Number(select.value)].run;
     const threads = timelineOf(run).threads;
     const names = threads.map((_, index) => 'T' + index);
     // A thread without a second still gets its name, with nothing drawn.
     window.briskThreadTimeline =
         drawTimeline(view.box, view.legend, names, threads.map((t) => (Array.isArray(t) ? t : [])));
+    const clocks = timelineOf(run).threads_clock_mhz;
+    const measured = Array.isArray(clocks) && clocks.some(clocksOf);
+    clockView.frame.hidden = clockView.legend.hidden = !measured;
+    if (measured) {
+      window.briskThreadClockTimeline = drawTimeline(
+          clockView.box, clockView.legend, clocks.map((_, index) => 'T' + index),
+          clocks.map((c) => (Array.isArray(c) ? c : [])), CLOCK_UNIT);
+    }
   };
   select.addEventListener('change', draw);
   draw();
@@ -807,6 +831,18 @@ function timelineSection() {
                         'its threads. A line that sags is a run that lost its pace.'));
   window.briskTimeline =
       drawTimeline(view.box, view.legend, drawn.map(runName), drawn.map((p) => timelineOf(p.run).mgups));
+  const clocked = drawn.filter((p) => clocksOf(timelineOf(p.run).clock_mhz));
+  if (clocked.length) {
+    const clockView = chartBox('clock-chart', 'Clock of every valid run, second by second');
+    part.append(clockView.frame, clockView.legend,
+                   el('p', {class: 'note'},
+                      'The clock brisk measured at the end of each second, the mean over the ' +
+                          'run\'s threads: a score that sags while its clock holds lost time, ' +
+                          'not speed.'));
+    window.briskClockTimeline =
+        drawTimeline(clockView.box, clockView.legend, clocked.map(runName),
+                     clocked.map((p) => timelineOf(p.run).clock_mhz), CLOCK_UNIT);
+  }
   const threaded = drawn.filter((p) => {
     const threads = timelineOf(p.run).threads;
     return Array.isArray(threads) && threads.length > 1;
@@ -1049,7 +1085,8 @@ function conditionsSection() {
       'section', {id: 'conditions'}, el('h2', null, 'What else the machine did'),
       el('p', {class: 'note'},
          'Measured from system counters just before each run\'s threads started and ' +
-             'just after they ended; --- where this system cannot tell.'),
+             'just after they ended; the clock is brisk\'s own measurement around its ' +
+             'threads\' timed loops; --- where this system cannot tell.'),
       el('div', {class: 'table-wrap'},
          el('table', {id: 'conditions-table'}, el('thead', null, head), body)));
 }

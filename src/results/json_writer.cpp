@@ -1,5 +1,6 @@
 #include "results/json_writer.h"
 
+#include <cmath>
 #include <nlohmann/json.hpp>
 
 #include "memory/memory_info.h"
@@ -27,10 +28,27 @@ Json thread_json(const ThreadOutcome& t) {
               {"mgups", t.mgups}};
 }
 
+// A clock in whole MHz, the precision it has; null where none.
+Json mhz_json(const std::optional<double>& mhz) {
+  return mhz ? Json(std::llround(*mhz)) : Json(nullptr);
+}
+
+Json clocks_json(const std::vector<std::optional<double>>& clocks) {
+  Json out = Json::array();
+  for (const std::optional<double>& mhz : clocks) out.push_back(mhz_json(mhz));
+  return out;
+}
+
 Json timeline_json(const RunTimeline& timeline) {
   Json threads = Json::array();
   for (const std::vector<double>& rates : timeline.threads) threads.push_back(rates);
-  return Json{{"mgups", timeline.mgups}, {"threads", std::move(threads)}};
+  Json threads_clock = Json::array();
+  for (const auto& clocks : timeline.threads_clock_mhz)
+    threads_clock.push_back(clocks_json(clocks));
+  return Json{{"mgups", timeline.mgups},
+              {"threads", std::move(threads)},
+              {"clock_mhz", clocks_json(timeline.clock_mhz)},
+              {"threads_clock_mhz", std::move(threads_clock)}};
 }
 
 // The pages the run's fields got; null when it obtained no field memory.
@@ -45,10 +63,10 @@ Json conditions_json(const RunConditions& c) {
               {"on_processor_percent", or_null(c.on_processor_percent)},
               {"involuntary_context_switches", or_null(c.involuntary_switches)},
               {"major_page_faults", or_null(c.major_faults)},
-              {"clock_start_mhz", or_null(c.clock_start_mhz)},
-              {"clock_end_mhz", or_null(c.clock_end_mhz)},
-              {"clock_limit_mhz", or_null(c.clock_limit_mhz)},
-              {"clock_max_mhz", or_null(c.clock_max_mhz)}};
+              {"clock_start_mhz", mhz_json(c.clock_start_mhz)},
+              {"clock_end_mhz", mhz_json(c.clock_end_mhz)},
+              {"clock_limit_mhz", mhz_json(c.clock_limit_mhz)},
+              {"clock_max_mhz", mhz_json(c.clock_max_mhz)}};
 }
 
 Json run_json(const ResultsRecord& record, const RunRecord& run) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -90,6 +91,45 @@ TEST(RunTimeline, NoMarksGiveAnEmptyTimeline) {
   EXPECT_EQ(unstarted.threads.size(), 2u);
 }
 
+// The clock of a second is the one measured at the mark that ends it; a long
+// step's seconds share the mark after it, and an unmeasured clock is none,
+// never 0 or NaN.
+TEST(RunTimeline, EachSecondTakesTheClockOfTheMarkThatEndsIt) {
+  constexpr float kNaN = kNoClock;
+  const std::vector<std::uint64_t> marks = {0, 10, kNo, 30, 40, kNo};
+  const std::vector<float> clocks = {4100.0f, 4000.0f, kNaN, 3800.0f, kNaN, kNaN, 3900.0f};
+  const std::vector<std::optional<double>> expected = {4000.0, 3800.0, 3800.0, std::nullopt};
+  EXPECT_EQ(thread_clock_timeline(marks, clocks), expected);
+  const std::vector<std::uint64_t> never_started = {kNo, kNo};
+  EXPECT_TRUE(thread_clock_timeline(never_started, clocks).empty());
+}
+
+TEST(RunTimeline, ClocksAreAveragedOverTheThreadsThatMeasuredThem) {
+  StepMarks marks(3, 2);
+  for (std::uint32_t t = 0; t < 3; ++t) {
+    marks.set_updates_per_step(t, 1000);
+    for (std::uint32_t s = 0; s <= 2; ++s) marks.row(t)[s] = 100 * s;
+  }
+  ASSERT_EQ(marks.clocks(0).size(), 4u);  // before, two seconds, after
+  EXPECT_TRUE(std::isnan(marks.clocks(2)[1]));
+  const float thread0[] = {3000.0f, 3100.0f, 3200.0f, 3300.0f};
+  const float thread1[] = {4000.0f, 4100.0f, kNoClock, kNoClock};
+  std::copy(std::begin(thread0), std::end(thread0), marks.clocks(0).begin());
+  std::copy(std::begin(thread1), std::end(thread1), marks.clocks(1).begin());
+  // Thread 2 measured nothing: the means are over the two others, or thread 0 alone.
+  const RunTimeline timeline = make_timeline(marks);
+  EXPECT_EQ(timeline.clock_mhz, (std::vector<std::optional<double>>{3600.0, 3200.0}));
+  ASSERT_EQ(timeline.threads_clock_mhz.size(), 3u);
+  EXPECT_EQ(timeline.threads_clock_mhz[1],
+            (std::vector<std::optional<double>>{4100.0, std::nullopt}));
+  EXPECT_EQ(timeline.threads_clock_mhz[2].size(), timeline.threads[2].size());
+  EXPECT_EQ(loop_edge_clock(marks, true), 3500.0);
+  EXPECT_EQ(loop_edge_clock(marks, false), 3300.0);
+  EXPECT_FALSE(loop_edge_clock(StepMarks(2, 1), true));
+  EXPECT_EQ(mean_clock(timeline.threads_clock_mhz[1]), 4100.0);
+  EXPECT_FALSE(mean_clock({std::nullopt, std::nullopt}));
+}
+
 struct DropCase {
   std::string name;
   std::vector<double> mgups;
@@ -129,6 +169,27 @@ INSTANTIATE_TEST_SUITE_P(
         DropCase{"OneSecondAfterWarmUp", {100, 10}, std::nullopt},
         DropCase{"AllZero", {0, 0, 0}, std::nullopt}),
     [](const ::testing::TestParamInfo<DropCase>& info) { return info.param.name; });
+
+// The clock of the dropped seconds against the run's median measured second.
+TEST(DropClock, SaysWhetherTheClockHeldOrFell) {
+  const TimelineDrop drop{3, 5, 60, 100, 40};
+  const std::vector<std::optional<double>> held = {2000.0, 4000.0, 4000.0, 3950.0, 3930.0, 4000.0};
+  const std::optional<DropClock> h = drop_clock(held, drop);
+  ASSERT_TRUE(h);
+  EXPECT_DOUBLE_EQ(h->mhz, 3940.0);
+  EXPECT_DOUBLE_EQ(h->median_mhz, 4000.0);  // the slow first second left out
+  EXPECT_LT(h->percent_below, kClockHeldPercent);
+  const std::vector<std::optional<double>> fell = {4000.0, 4000.0,       4000.0,
+                                                   3000.0, std::nullopt, 4000.0};
+  const std::optional<DropClock> f = drop_clock(fell, drop);
+  ASSERT_TRUE(f);
+  EXPECT_DOUBLE_EQ(f->mhz, 3000.0);  // the unmeasured second is not a 0 MHz one
+  EXPECT_DOUBLE_EQ(f->percent_below, 25.0);
+  const std::vector<std::optional<double>> unmeasured = {4000.0,       4000.0,       4000.0,
+                                                         std::nullopt, std::nullopt, 4000.0};
+  EXPECT_FALSE(drop_clock(unmeasured, drop));
+  EXPECT_FALSE(drop_clock({}, drop));  // files without clocks
+}
 
 }  // namespace
 }  // namespace brisk

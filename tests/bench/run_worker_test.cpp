@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <optional>
 #include <span>
 #include <string>
 #include <tuple>
@@ -64,6 +66,33 @@ TEST(RunWorker, FourThreadsRunTheWholeProtocolAndAllProduceResults) {
                 " iterations\n", "validating result..\n", "thread  grid updates", "  valid result ",
                 "final score: "});
   EXPECT_EQ(run.err, "");
+}
+
+// Every thread probes its clock just before its timed loop, at each whole
+// second and just after it; the run keeps each second's clock per thread and
+// their mean, and the loop-edge means as its start and end clocks.
+TEST(RunWorker, EveryThreadMeasuresItsClockAtEachMarkAndAroundItsLoop) {
+  for (const std::optional<double> probed :
+       {std::optional<double>(3210.0), std::optional<double>()}) {
+    std::atomic<int> probes{0};
+    const test::RunRecord run = test::perform_run(4, {}, [&](RunSeams& seams) {
+      seams.measure_clock = [&probes, probed] {
+        ++probes;
+        return probed;
+      };
+    });
+    ASSERT_TRUE(run.outcome.valid) << run.err;
+    EXPECT_EQ(probes.load(), 4 * 3);
+    const RunTimeline& timeline = run.outcome.timeline;
+    EXPECT_EQ(timeline.clock_mhz, std::vector<std::optional<double>>{probed});
+    ASSERT_EQ(timeline.threads_clock_mhz.size(), 4u);
+    for (const auto& clocks : timeline.threads_clock_mhz) {
+      EXPECT_EQ(clocks, std::vector<std::optional<double>>{probed});
+    }
+    EXPECT_EQ(run.outcome.conditions.clock_start_mhz, probed);
+    EXPECT_EQ(run.outcome.conditions.clock_end_mhz, probed);
+    EXPECT_EQ(run.err, "");  // nothing new is said during a run
+  }
 }
 
 TEST(RunWorker, OneThreadRunNeedsNoOtherThread) {

@@ -10,6 +10,7 @@ Prints one line per check and closes with "compare: N passed, M failed".
 """
 import argparse
 import copy
+import csv
 import json
 import os
 import shutil
@@ -152,6 +153,50 @@ def check_noisy(brisk, files):
     row = only_row(doc)
     expect(status == 0 and row["other"]["noisy"], (status, row))
     expect("the machine was busy or throttling" in out, out)
+
+
+def with_clock(document, mhz):
+    """Every run's measured clock set to `mhz` (None: a file of a brisk
+    that did not measure it)."""
+    doc = copy.deepcopy(document)
+    for run in doc["runs"]:
+        timeline = run["timeline"]
+        if mhz is None:
+            timeline.pop("clock_mhz", None)
+            timeline.pop("threads_clock_mhz", None)
+        else:
+            timeline["clock_mhz"] = [mhz] * len(timeline["mgups"])
+    return doc
+
+
+def check_clock(brisk, files):
+    # Real runs measured their clock: the point's mean is on both sides.
+    real = files.real["runs"][0]["timeline"]["clock_mhz"]
+    expect(real and all(isinstance(c, int) for c in real), real)
+    write_json(brisk, "clock-base.json", with_clock(files.quiet, 4192))
+    write_json(brisk, "clock-slow.json", with_clock(scaled(files.quiet, 0.9), 3771))
+    write_json(brisk, "clock-near.json", with_clock(scaled(files.quiet, 0.9), 4100))
+    write_json(brisk, "clock-none.json", with_clock(scaled(files.quiet, 0.9), None))
+    for name in ("clock-slow.json", "clock-near.json", "clock-none.json"):
+        csv_path = brisk.path("clock.csv")
+        status, out, _, doc = compare(brisk, ["clock-base.json", name],
+                                      ["--export-csv", "clock.csv"])
+        row = only_row(doc)
+        expect(status == 0 and row["verdict"] == "slower", (status, row))
+        other = {"clock-slow.json": 3771, "clock-near.json": 4100, "clock-none.json": None}[name]
+        expect(row["base"]["clock_mhz"] == 4192 and row["other"]["clock_mhz"] == other, row)
+        with open(csv_path, newline="", encoding="utf-8") as file:
+            line = list(csv.DictReader(file))[0]
+        expect(line["base_clock_mhz"] == "4192" and
+               line["clock_mhz"] == ("" if other is None else str(other)), line)
+        # Only 3% and more is a note, with both figures.
+        note = (f"clock: {name} at none (no sweep): 3771 MHz against 4192 MHz in the base "
+                "(-10.04%): a change of the score may be the clock's")
+        if name == "clock-slow.json":
+            expect(abs(row["clock_change_percent"] + 10.0429) < 1e-3, row)
+            expect(note in out and "| slower  | clock" in out, out)
+        else:
+            expect(row["clock_change_percent"] is None and "clock:" not in out, (row, out))
 
 
 def check_differences_named(brisk, files):
@@ -435,6 +480,7 @@ def main():
         print(f"compare: {checks.passed} passed, {checks.failed} failed")
         return 1
     for check in [check_same_file, check_scaled, check_small_change_is_no_change, check_noisy,
+                  check_clock,
                   check_differences_named, check_fail_slower, check_partial_sweeps,
                   check_killed_sweep, check_non_ascii_and_dropped, check_bad_inputs,
                   check_huge_file, check_usage, check_exports, check_compare_to,

@@ -123,6 +123,26 @@ TEST(CompareConsole, NoisySidesNameTheirMeasuredCause) {
   EXPECT_EQ(json["rows"][0]["base"]["noise_cause"], "the machine was busy or throttling");
 }
 
+// Clocks 3% or more apart give the point a note and a line with both
+// figures; a comparison of files without clocks keeps its old bytes (the
+// tests above).
+TEST(CompareConsole, AClockThatMovedIsNotedWithBothFigures) {
+  ResultsDocument base = make_document("none", {{"none", {1000.0, 1002.0, 1001.0}}});
+  ResultsDocument other = make_document("none", {{"none", {900.0, 902.0, 901.0}}});
+  for (DocumentRun& run : base.runs) run.clock_mhz = 4192.0;
+  for (DocumentRun& run : other.runs) run.clock_mhz = 3771.0;
+  const Comparison c = compare_files({make_file("a.json", base), make_file("b.json", other)}, 2.0);
+  std::ostringstream out;
+  print_comparison(c, out);
+  const std::vector<std::string> got = lines_of(out.str());
+  ASSERT_GE(got.size(), 9u) << out.str();
+  EXPECT_TRUE(got[6].ends_with("| slower  | clock")) << got[6];
+  EXPECT_EQ(got[8],
+            "clock: b.json at none (no sweep): 3771 MHz against 4192 MHz in the base (-10.04%): a "
+            "change of the score may be the clock's")
+      << out.str();
+}
+
 TEST(CompareConsole, Cells) {
   const std::vector<std::pair<double, std::string>> changes = {{20.0, "+20.00%"},
                                                                {-3.104, "-3.10%"},

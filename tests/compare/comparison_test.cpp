@@ -196,6 +196,41 @@ TEST(Comparison, UnlikeRunSettingsAreNamedAndKeptOutOfTheGate) {
   EXPECT_FALSE(significantly_slower(unlike, 1.0));
 }
 
+// Each side's clock is the mean of its valid runs' measured clocks; a
+// like-for-like point notes clocks 3% or more apart, so a "slower" shows
+// whether the clock explains it. Files without clocks note nothing.
+TEST(Comparison, MeasuredClocksThreePercentApartAreNoted) {
+  const auto clocked = [](std::vector<std::optional<double>> clocks) {
+    ResultsDocument doc = make_document("none", {{"none", {1000, 1010, 995}}});
+    for (std::size_t i = 0; i < clocks.size(); ++i) doc.runs[i].clock_mhz = clocks[i];
+    return doc;
+  };
+  const ResultsDocument base = clocked({4200.0, 4180.0, std::nullopt});
+  const struct {
+    std::vector<std::optional<double>> other;
+    std::optional<double> side_mhz;
+    std::optional<double> change;
+  } cases[] = {
+      {{4000.0, 4060.0, 4090.0}, 4050.0, (4050.0 / 4190.0 - 1.0) * 100.0},  // -3.3%
+      {{4100.0, 4080.0, 4070.0}, 4083.3333333333335, std::nullopt},         // -2.5%
+      {{4400.0, std::nullopt, std::nullopt}, 4400.0, (4400.0 / 4190.0 - 1.0) * 100.0},
+      {{std::nullopt, std::nullopt, std::nullopt}, std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const Comparison comparison = compare_two(base, clocked(c.other));
+    const PointComparison& row = comparison.rows.at(0);
+    EXPECT_EQ(row.base.clock_mhz, 4190.0);
+    ASSERT_EQ(row.other.clock_mhz.has_value(), c.side_mhz.has_value());
+    if (c.side_mhz) EXPECT_NEAR(*row.other.clock_mhz, *c.side_mhz, 1e-9);
+    ASSERT_EQ(row.clock_change_percent.has_value(), c.change.has_value());
+    if (c.change) EXPECT_NEAR(*row.clock_change_percent, *c.change, 1e-9);
+  }
+  // Settings that differ already say why the scores differ.
+  ResultsDocument unlike = clocked({4000.0, 4000.0, 4000.0});
+  for (DocumentRun& run : unlike.runs) run.settings.threads = 4;
+  EXPECT_FALSE(compare_two(base, unlike).rows.at(0).clock_change_percent);
+}
+
 // The kind of page is a setting of its own: the same --large-pages on a
 // hugetlb pool and on transparent huge pages is not like for like. A side
 // that does not say (a file of an older brisk) matches any kind.

@@ -54,6 +54,9 @@ Comparison two_rows() {
   full.ci_low_percent = 5.5;
   full.ci_high_percent = 14.25;
   full.verdict = Verdict::faster;
+  full.base.clock_mhz = 4191.6;
+  full.other.clock_mhz = 4400.2;
+  full.clock_change_percent = 4.976;
   PointComparison empty;
   empty.file = 1;
   empty.variable = "threads";
@@ -95,23 +98,23 @@ TEST(ComparisonCsv, RowsQuoteNamesAndKeepFullPrecision) {
       lines[0],
       "file,variable,point,occurrence,base_average,base_n,average,n,change_percent,ci_low_percent,"
       "ci_high_percent,p_value,verdict,needs_more_runs,like_for_like,differing_settings,"
-      "base_spread_percent,spread_percent,base_noisy,noisy");
+      "base_spread_percent,spread_percent,base_noisy,noisy,base_clock_mhz,clock_mhz");
   const struct {
     std::size_t line;
     std::string text;
   } rows[] = {
       {1,
        "NAME,threads,1,0,101,2,111,2,9.900990099009901,5.5,14.25,0.0123,faster,false,true,,,"
-       "1.8181818181818181,false,false"},
+       "1.8181818181818181,false,false,4192,4400"},
       {2,
        "NAME,threads,2,0,100,1,,0,,,,,no valid run,false,false,threads 2 vs 4; isa sse2 vs avx2,,,"
-       "false,false"},
-      {3, "NAME,threads,4,0,,,,,,,,,not in base,,,,,,,"},
+       "false,false,,"},
+      {3, "NAME,threads,4,0,,,,,,,,,not in base,,,,,,,,,"},
   };
   for (const auto& row : rows) EXPECT_EQ(lines[row.line], row.text);
   // Every record has the header's field count, or a spreadsheet shifts columns.
   for (const std::string& line : lines) {
-    EXPECT_EQ(std::count(line.begin(), line.end(), ','), 19) << line;
+    EXPECT_EQ(std::count(line.begin(), line.end(), ','), 21) << line;
   }
 }
 
@@ -137,12 +140,15 @@ TEST(ComparisonMarkdown, EscapesNamesAndKeepsOneCellPerColumn) {
     EXPECT_EQ(pipes, header_pipes) << line;
   }
   EXPECT_EQ(table_lines, 4u) << md;  // header, rule, two rows
-  EXPECT_NE(md.find("| 101.00 | 111.00 | +9.90% | +5.50% to +14.25% | 0.012 | faster |"),
+  EXPECT_NE(md.find("| 101.00 | 111.00 | +9.90% | +5.50% to +14.25% | 0.012 | 4192 MHz | 4400 MHz "
+                    "| faster, clock 4400 MHz vs 4192 MHz in the base (+5.0%) |"),
             std::string::npos)
       << md;
-  EXPECT_NE(md.find("| --- | --- | --- | --- | no valid run, not like for like: threads 2 vs 4, "
-                    "isa sse2 vs avx2 |"),
-            std::string::npos)
+  EXPECT_NE(
+      md.find(
+          "| --- | --- | --- | --- | --- | --- | no valid run, not like for like: threads 2 vs 4, "
+          "isa sse2 vs avx2 |"),
+      std::string::npos)
       << md;
   EXPECT_NE(md.find("- 4: missing in base.json"), std::string::npos) << md;
 }
@@ -199,6 +205,12 @@ TEST(ComparisonJson, MissingAndNonFiniteNumbersAreNull) {
   EXPECT_EQ(doc["rows"][0]["ci_low_percent"], 5.5);
   EXPECT_EQ(doc["schema"]["name"], "brisk-comparison");
   EXPECT_EQ(doc["unmatched"][0]["present_in"], nlohmann::json::array({1}));
+  // Measured clocks in whole MHz; a side that measured none is null.
+  EXPECT_EQ(doc["rows"][0]["base"]["clock_mhz"], 4192);
+  EXPECT_EQ(doc["rows"][0]["other"]["clock_mhz"], 4400);
+  EXPECT_EQ(doc["rows"][0]["clock_change_percent"], 4.976);
+  EXPECT_TRUE(empty["base"]["clock_mhz"].is_null());
+  EXPECT_TRUE(empty["clock_change_percent"].is_null());
 }
 
 TEST(ComparisonJson, EachFileCarriesItsOwnPointsWithTheirRuns) {
@@ -211,6 +223,10 @@ TEST(ComparisonJson, EachFileCarriesItsOwnPointsWithTheirRuns) {
             {2, 1, {}, true, 100.0},
             {2, 2, {}, true, 110.0}};
   d.runs[3].conditions.steal_percent = 4.0;
+  // The point's clock is the mean over its valid runs that measured one.
+  d.runs[0].clock_mhz = 3000.0;
+  d.runs[1].clock_mhz = 9000.0;  // invalid: left out
+  d.runs[2].clock_mhz = 4000.0;
   const nlohmann::json points =
       nlohmann::json::parse(render_comparison_json(c))["files"][1]["points"];
   ASSERT_EQ(points.size(), 3u);
@@ -223,6 +239,9 @@ TEST(ComparisonJson, EachFileCarriesItsOwnPointsWithTheirRuns) {
   EXPECT_EQ(points[2]["average"], 105.0);
   EXPECT_TRUE(points[2]["noisy"]);
   EXPECT_EQ(points[2]["noise_cause"], "the hypervisor took 4.0% during run 2");
+  EXPECT_EQ(points[0]["clock_mhz"], 3000);
+  EXPECT_EQ(points[2]["clock_mhz"], 4000);
+  EXPECT_TRUE(points[1]["clock_mhz"].is_null());
   EXPECT_FALSE(points[0]["noisy"]);
   EXPECT_TRUE(points[0]["noise_cause"].is_null());
 }

@@ -47,6 +47,7 @@ Json pruned(Json full) {
       run.erase("threads");
       if (auto timeline = run.find("timeline"); timeline != run.end() && timeline->is_object()) {
         timeline->erase("threads");
+        timeline->erase("threads_clock_mhz");
       }
     }
   }
@@ -82,7 +83,8 @@ TEST(PrunedJson, TakesWhatNlohmannTakesWithTheSameValuesAndTypes) {
       R"({"": "empty key"})",
       R"({"runs": [{"threads": [1, 2], "score": 3}, 4, {"x": {"threads": 5}}],)"
       R"( "summary": [{"a": 1}], "threads": 6})",
-      R"({"runs": [{"timeline": {"mgups": [1.5, 2], "threads": [[1], [2, 3]]}},)"
+      R"({"runs": [{"timeline": {"mgups": [1.5, 2], "threads": [[1], [2, 3]],)"
+      R"( "clock_mhz": [4192, null], "threads_clock_mhz": [[4192, null], [4191]]}},)"
       R"( {"timeline": [{"threads": 1}]}, {"x": {"timeline": {"threads": 2}}}]})",
       R"({"machine": {"summary": 1, "runs": [{"threads": 2}]}})",
       std::string(64, '[') + std::string(64, ']'),

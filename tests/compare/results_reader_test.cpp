@@ -39,8 +39,11 @@ RunRecord make_run(std::size_t point, std::uint32_t sub_run, std::uint32_t threa
     thread.processor = PlacedProcessor{0, t};
     run.outcome.threads.push_back(thread);
     run.outcome.timeline.threads.push_back({score / threads});
+    run.outcome.timeline.threads_clock_mhz.push_back({4100.0 + t});
   }
   run.outcome.timeline.mgups = {score};
+  // Runs on thread counts above 1 measured no clock.
+  run.outcome.timeline.clock_mhz = {threads == 1 ? std::optional<double>(4100.0) : std::nullopt};
   return run;
 }
 
@@ -71,7 +74,7 @@ ResultsRecord realistic_record() {
             make_run(2, 2, 2, true, 1e9, "large")};
   r.machine.pages = {"madvise", 2097152};
   RunConditions& linux_guest = r.runs[0].outcome.conditions;
-  linux_guest = {12.5, 0.25, 97.125, 41, 0, 2994.5, 2900.0, 3500.0, 3500.0};
+  linux_guest = {12.5, 0.25, 97.125, 41, 0, 2994.0, 2900.0, 3500.0, 3500.0};
   r.runs[3].outcome.conditions.other_load_percent = 100.0;
   return r;
 }
@@ -117,10 +120,11 @@ std::string describe(const ResultsDocument& d) {
                         run.sub_run, rs.threads, rs.duration, rs.size, rs.threading, rs.workload,
                         rs.isa, rs.large_pages, rs.pages, run.valid, run.score, run.timeline);
     const RunConditions& c = run.conditions;
-    text += fmt::format("{}|{}|{}|{}|{}|{}|{}|{}|{}\n", opt(c.other_load_percent),
-                        opt(c.steal_percent), opt(c.on_processor_percent),
-                        opt(c.involuntary_switches), opt(c.major_faults), opt(c.clock_start_mhz),
-                        opt(c.clock_end_mhz), opt(c.clock_limit_mhz), opt(c.clock_max_mhz));
+    text +=
+        fmt::format("{}|{}|{}|{}|{}|{}|{}|{}|{}|{}\n", opt(run.clock_mhz),
+                    opt(c.other_load_percent), opt(c.steal_percent), opt(c.on_processor_percent),
+                    opt(c.involuntary_switches), opt(c.major_faults), opt(c.clock_start_mhz),
+                    opt(c.clock_end_mhz), opt(c.clock_limit_mhz), opt(c.clock_max_mhz));
   }
   return text;
 }
@@ -184,9 +188,15 @@ TEST(ResultsReader, ReadsFilesWithoutTimelines) {
   ResultsDocument read;
   ASSERT_EQ(parse_results_document(json.dump(), read), std::nullopt);
   ASSERT_EQ(read.runs.size(), 6u);
-  for (const DocumentRun& run : read.runs) EXPECT_TRUE(run.timeline.empty());
+  for (const DocumentRun& run : read.runs) EXPECT_TRUE(run.timeline.empty() && !run.clock_mhz);
   EXPECT_EQ(parse_results_document(render_json(realistic_record()), read), std::nullopt);
   EXPECT_EQ(read.runs[3].timeline, std::vector<double>{830.125});
+  EXPECT_EQ(read.runs[0].clock_mhz, 4100.0);
+  EXPECT_EQ(read.runs[3].clock_mhz, std::nullopt);  // a timeline whose clock is null
+  // Written before the clock was measured: a timeline without clocks.
+  for (Json& run : json["runs"]) run["timeline"] = Json{{"mgups", {1.0}}, {"threads", {{1.0}}}};
+  ASSERT_EQ(parse_results_document(json.dump(), read), std::nullopt);
+  EXPECT_EQ(read.runs[0].clock_mhz, std::nullopt);
 }
 
 // Files of brisks that did not yet record pages: the kind is unknown, which
@@ -316,6 +326,16 @@ TEST(ResultsReader, NamesWhatIsWrongWithADocument) {
        "runs[2].timeline.mgups[0]: 1e+300 is not a rate"},
       {"second as text", [](Json& j) { j["runs"][2]["timeline"]["mgups"][0] = "5"; },
        "runs[2].timeline.mgups[0]: expected a number"},
+      {"clock seconds beyond the run",
+       [](Json& j) {
+         j["runs"][1]["timeline"]["clock_mhz"] = {4100, 4100};
+       },
+       "runs[1].timeline.clock_mhz: 2 seconds in a run of 1 s"},
+      {"clock no processor runs at",
+       [](Json& j) { j["runs"][0]["timeline"]["clock_mhz"][0] = 24464000; },
+       "runs[0].timeline.clock_mhz[0]: 24464000 is outside 100..20000"},
+      {"clock as text", [](Json& j) { j["runs"][0]["timeline"]["clock_mhz"][0] = "4100"; },
+       "runs[0].timeline.clock_mhz[0]: expected a number"},
       {"page kind", [](Json& j) { j["runs"][0]["pages"]["kind"] = "huge"; },
        "runs[0].pages.kind: \"huge\" is not one of ordinary, transparent, hugetlb, large"},
       {"pages as text", [](Json& j) { j["runs"][0]["pages"] = "ordinary"; },

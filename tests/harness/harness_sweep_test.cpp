@@ -202,6 +202,35 @@ TEST(HarnessSweep, DropsWithinARunAreLocatedOnePerRun) {
   }
 }
 
+// Where the run measured its clock, the same line says what the clock did in
+// the dropped seconds; where it did not, the line stays as it was.
+TEST(HarnessSweep, ADropSaysWhetherTheClockHeldOrFell) {
+  const std::vector<double> dropped = {500, 520, 520, 410, 400, 520, 510};
+  const auto clocked = [&](std::vector<std::optional<double>> clocks) {
+    RunOutcome outcome = with_timeline(valid(480), dropped);
+    outcome.timeline.clock_mhz = std::move(clocks);
+    return outcome;
+  };
+  harness_settings settings;
+  settings.var = "none";
+  settings.runs.push_back(fake_point("none", 30, {}, nullptr));
+  settings.runs[0].results = {clocked({4100, 4190, 4190, 4180, 4160, 4190, 4190}),
+                              clocked({4100, 4190, 4190, 3600, 3500, 4190, 4190}),
+                              clocked({4100, 4190, 4190, 3600, 3500, 4190, 4190}),
+                              clocked({std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                                       std::nullopt, std::nullopt, std::nullopt})};
+  settings.runs[0].results[2].timeline.clock_mhz.resize(3);  // none measured in the drop
+  std::ostringstream err;
+  warn_timeline_drops(settings, err);
+  const std::string line =
+      "from 3 s to 5 s the rate fell to 405.00 MGups, 21% below the run's median second "
+      "(515.00 MGups)";
+  EXPECT_EQ(err.str(), "warning: run 1: " + line + "; the clock held (4.17 GHz)\n" +
+                           "warning: run 2: " + line +
+                           "; the clock fell to 3.55 GHz, 15% below its median (4.19 GHz)\n" +
+                           "warning: run 3: " + line + "\n" + "warning: run 4: " + line + "\n");
+}
+
 RunOutcome on_pages(RunOutcome outcome, std::string kind, double huge_percent) {
   outcome.settings.pages = std::move(kind);
   outcome.huge_percent = huge_percent;

@@ -164,6 +164,15 @@ def check_table(checks, driver, name, doc, state):
     checks.check(all(cause in state["notices"] for cause in causes),
                  f"{name}: the noisy sides' causes are named ({len(causes)})",
                  f"{causes} not in {state['notices']!r}")
+    # Each side's mean measured clock, and the mark where they differ by 3% or more.
+    mhz = lambda side: "---" if side.get("clock_mhz") is None else f"{side['clock_mhz']} MHz"
+    base_column, file_column = state["head"].index("base clock"), state["head"].index("file clock")
+    clocks = [[r[base_column], r[file_column]] for r in state["rows"]]
+    checks.check(clocks == [[mhz(r["base"]), mhz(r["other"])] for r in rows],
+                 f"{name}: each side's measured clock is shown", str(clocks))
+    moved = [r[-1].endswith("MHz") for r in state["rows"]]
+    checks.check(moved == [r.get("clock_change_percent") is not None for r in rows],
+                 f"{name}: the points whose clocks moved are marked", str(moved))
     if len(rows) < 2:
         return
     column = state["head"].index("change")

@@ -98,6 +98,8 @@ out.timeline = lines(window.briskTimeline);
 out.timelineTicks = window.briskTimeline ?
     window.briskTimeline.layout_.xticks.map((t) => t.label) : null;
 out.threadTimeline = lines(window.briskThreadTimeline);
+out.clockTimeline = lines(window.briskClockTimeline);
+out.threadClockTimeline = lines(window.briskThreadClockTimeline);
 out.threadTimelineRuns = [...document.querySelectorAll('#thread-timeline-run option')]
                              .map((o) => o.textContent);
 // Scaling of a threads sweep: what each chart drew, as (threads, value).
@@ -164,6 +166,35 @@ def check_timeline(checks, name, doc, state):
                      f"{state['threadTimeline']} != {want}")
     else:
         checks.check(state["threadTimeline"] is None, f"{name}: no thread view for one thread")
+    check_clock_timeline(checks, name, drawn, threaded, doc, state)
+
+
+def measured(clocks):
+    """The seconds of a clock series that hold a measurement; None when none does."""
+    values = [c for c in clocks or [] if c is not None]
+    return values or None
+
+
+def check_clock_timeline(checks, name, drawn, threaded, doc, state):
+    """Beside the score: one clock line per run that measured its clock, the
+    same in the thread view per thread; none for files without clocks."""
+    clocked = [r for r in drawn if measured(r["timeline"].get("clock_mhz"))]
+    if not clocked:
+        checks.check(state["clockTimeline"] is None, f"{name}: no clock chart without clocks")
+    else:
+        want = [{"name": run_name(doc, r), "values": measured(r["timeline"]["clock_mhz"])}
+                for r in clocked]
+        checks.check(state["clockTimeline"] == want,
+                     f"{name}: the clock chart draws each run's measured seconds ({len(want)})",
+                     f"{state['clockTimeline']} != {want}")
+    per_thread = threaded[0]["timeline"].get("threads_clock_mhz") if threaded else None
+    if not per_thread or not any(measured(t) for t in per_thread):
+        checks.check(state["threadClockTimeline"] is None, f"{name}: no thread clock chart")
+        return
+    want = [{"name": f"T{i}", "values": measured(t) or []} for i, t in enumerate(per_thread)]
+    checks.check(state["threadClockTimeline"] == want,
+                 f"{name}: the thread view draws each thread's clock ({len(want)})",
+                 f"{state['threadClockTimeline']} != {want}")
 
 
 MAP_PIXEL = r"""

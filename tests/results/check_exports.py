@@ -5,7 +5,11 @@ printed, the JSON document follows its schema, a killed sweep keeps its
 finished runs, and files or a standard output that cannot be written are
 reported with the right exit status.
 
-usage: check_exports.py --brisk "COMMAND" --work DIR [--wine]
+usage: check_exports.py --brisk "COMMAND" --work DIR [--wine] [--clock-reference PROGRAM]
+
+PROGRAM measures the clock of the processor it runs on independently of
+brisk (tests/platform/probe/clock_reference.cpp); without it the recorded
+clocks are only checked for being there and plausible.
 Prints one line per check and closes with "exports: N passed, M failed".
 """
 import argparse
@@ -241,7 +245,9 @@ def find_drop(mgups):
 
 
 DROP_LINE = re.compile(r"warning: run (\d+): from (\d+) s to (\d+) s the rate fell to "
-                       r"[0-9.]+ MGups, \d+% below the run's median second \([0-9.]+ MGups\)")
+                       r"[0-9.]+ MGups, \d+% below the run's median second \([0-9.]+ MGups\)"
+                       r"(; the clock (held \([0-9.]+ GHz\)|(fell|rose) to [0-9.]+ GHz, \d+% "
+                       r"(below|above) its median \([0-9.]+ GHz\)))?")
 
 
 def drop_warnings(err):
@@ -331,7 +337,11 @@ def check_drop_located(brisk):
         before = sum(mgups[1:7]) / 6
         after = sum(mgups[7:]) / 5
         if after < 0.6 * before and drop and 6 <= drop[0] <= 8 and drop[1] == 12:
-            print("  " + next(line for line in err.splitlines() if DROP_LINE.fullmatch(line)))
+            line = next(line for line in err.splitlines() if DROP_LINE.fullmatch(line))
+            print("  " + line)
+            # A neighbour takes time, not clock: brisk measured its clock
+            # and says it held.
+            expect("; the clock held (" in line, line)
             return
         print(f"  attempt {attempt + 1}: {before:.2f} then {after:.2f} MGups, drop named "
               f"{drop and drop[:2]}")
@@ -364,6 +374,51 @@ def check_quiet_run(brisk):
             return
         print(f"  attempt {attempt + 1} had a deep drop of its own ({depth:.0f}%): {shown}")
     expect(False, f"five runs in a row each named a drop deeper than {QUIET_DEPTH_PERCENT}%")
+
+
+def reference_clocks(reference, cpus):
+    """The independent program's clock on each processor, in MHz."""
+    clocks = []
+    for cpu in cpus:
+        r = subprocess.run([reference], stdout=subprocess.PIPE, timeout=60,
+                           preexec_fn=lambda: os.sched_setaffinity(0, {cpu}))
+        expect(r.returncode == 0, f"{reference} failed on cpu {cpu}")
+        clocks.append(float(r.stdout.decode()))
+    return clocks
+
+
+def check_clock_every_second(brisk, reference):
+    """A 3-second run on every processor records a measured clock for each
+    second of each thread, and its start and end clocks; with a reference
+    program, each within 5% of what it measures just before and after."""
+    name = "clock.json"
+    cpus = sorted(os.sched_getaffinity(0))
+    before = reference_clocks(reference, cpus) if reference else []
+    status, out, err = brisk.run(["-d", "3", "-s", "64", "--harness-sub-runs", "1",
+                                  "--export-json", name])
+    after = reference_clocks(reference, cpus) if reference else []
+    expect(status == 0, f"exit status {status}, stderr {err!r}")
+    run = load_document(brisk.path(name))["runs"][0]
+    expect(run["valid"], run["reasons"])
+    timeline = run["timeline"]
+    threads = run["settings"]["threads"]
+    expect(len(timeline["threads_clock_mhz"]) == threads, timeline)
+    recorded = []
+    for index, clocks in enumerate(timeline["threads_clock_mhz"]):
+        expect(len(clocks) == 3 and all(isinstance(c, int) for c in clocks),
+               f"thread {index}: {clocks}")
+        recorded += clocks
+    expect(len(timeline["clock_mhz"]) == 3 and None not in timeline["clock_mhz"], timeline)
+    conditions = run["conditions"]
+    expect(conditions["clock_start_mhz"] is not None and conditions["clock_end_mhz"] is not None,
+           conditions)
+    recorded += [conditions["clock_start_mhz"], conditions["clock_end_mhz"]]
+    print(f"  per thread {timeline['threads_clock_mhz']}, start {conditions['clock_start_mhz']:.0f}"
+          f", end {conditions['clock_end_mhz']:.0f} MHz; reference before {before}, after {after}")
+    if reference:
+        low, high = min(before + after) * 0.95, max(before + after) * 1.05
+        outside = [c for c in recorded if not low <= c <= high]
+        expect(not outside, f"outside {low:.0f}..{high:.0f} MHz: {outside}")
 
 
 def check_killed_sweep(brisk):
@@ -526,7 +581,9 @@ def main():
     parser.add_argument("--brisk", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--wine", action="store_true")
+    parser.add_argument("--clock-reference")
     options = parser.parse_args()
+    reference = os.path.abspath(options.clock_reference) if options.clock_reference else None
     shutil.rmtree(options.work, ignore_errors=True)
     os.makedirs(options.work)
     brisk = Brisk(options.brisk, os.path.abspath(options.work), options.wine)
@@ -543,6 +600,9 @@ def main():
                lambda: check_timeline_matches_score(brisk))
     checks.run("a quiet run names no drop, or only a shallow one of the machine's own",
                lambda: check_quiet_run(brisk))
+    checks.run("a 3-second run records the measured clock of every second of every thread"
+               + (", within 5% of an independent measurement" if reference else ""),
+               lambda: check_clock_every_second(brisk, reference))
     if not options.wine and shutil.which("taskset"):
         checks.run("a busy process on brisk's processor: the drop and its seconds are named",
                    lambda: check_drop_located(brisk))

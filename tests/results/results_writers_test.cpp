@@ -174,6 +174,22 @@ TEST(JsonWriter, ConditionsAreNumbersOrNull) {
   EXPECT_TRUE(doc["runs"][1]["conditions"]["other_load_percent"].is_null());
 }
 
+// Measured clocks go out in whole MHz beside the rates, per thread in index
+// order and as the mean; a second nobody measured is null, never 0.
+TEST(JsonWriter, TimelineClocksAreWholeMegahertzOrNull) {
+  ResultsRecord r = sweep_record();
+  RunTimeline& t = r.runs[0].outcome.timeline;
+  t.mgups = {10.0, 11.0};
+  t.threads = {{5.0, 5.5}, {5.0, 5.5}};
+  t.clock_mhz = {4191.6, std::nullopt};
+  t.threads_clock_mhz = {{4191.4, std::nullopt}, {4191.8, std::nullopt}};
+  const nlohmann::ordered_json doc = nlohmann::ordered_json::parse(render_json(r));
+  const nlohmann::ordered_json& timeline = doc["runs"][0]["timeline"];
+  EXPECT_EQ(timeline["clock_mhz"].dump(), "[4192,null]");
+  EXPECT_EQ(timeline["threads_clock_mhz"].dump(), "[[4191,null],[4192,null]]");
+  EXPECT_EQ(doc["runs"][1]["timeline"]["clock_mhz"], nlohmann::ordered_json::array());
+}
+
 TEST(JsonWriter, PointsSharingALabelKeepTheirOwnRows) {
   ResultsRecord r = sweep_record();
   r.sweep = {"size", "64,128,64", 1, {"64", "128", "64"}};
