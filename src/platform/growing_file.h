@@ -6,7 +6,9 @@
 // it, one rewrite behind. The spare is brought up to date in place (its
 // unchanged start stays on the disk, only the rest is written and flushed),
 // then the two names are swapped in one atomic step, so the file's name
-// always leads to a complete document. Where the file system cannot swap
+// always leads to a complete document. The spare is removed when the writing
+// ends; one left by a killed program is removed by the next that writes the
+// same file. Where the file system cannot swap
 // names, and on Windows, every rewrite is a whole new file renamed over the
 // old one (replace_file_atomically).
 #pragma once

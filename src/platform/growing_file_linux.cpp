@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <new>
 #include <utility>
 
@@ -113,20 +112,20 @@ struct GrowingFile::Copies {
     spare = Copy();
   }
 
-  // ".<name>.spare-<pid>-<n>" beside the file: the same file system, so the
-  // two names can be swapped, and hidden from plain listings.
+  // ".<name>.brisk-spare" beside the file: the same file system, so the two
+  // names can be swapped, and hidden from plain listings. One that a killed
+  // sweep left behind is a stale copy of this same file: it goes, and a new
+  // one is made with O_EXCL, so a link planted there is never followed.
   std::optional<std::string> create_spare() {
-    static std::atomic<std::uint64_t> sequence{0};
     const std::size_t slash = target.rfind('/');
     const std::string prefix = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    spare_name = prefix + "." + base.substr(0, kMaxBaseInSpareName) + ".brisk-spare";
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-      std::string name = prefix + "." + base.substr(0, kMaxBaseInSpareName) + ".spare-" +
-                         std::to_string(getpid()) + "-" + std::to_string(sequence.fetch_add(1));
-      const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+      unlink(spare_name.c_str());
+      const int fd = open(spare_name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
       if (fd >= 0) {
         spare = Copy{fd, 0, 0};
-        spare_name = std::move(name);
         return std::nullopt;
       }
       if (errno != EEXIST) return reason(errno);
