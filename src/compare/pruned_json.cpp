@@ -67,9 +67,9 @@ class PrunedParser {
     return true;
   }
 
-  // Charges a kept value (and `bytes` of its text) to the budget.
-  bool keep(std::size_t bytes) {
-    const std::size_t cost = kKeptValueBytes + bytes;
+  // Charges `cost` to the budget: kKeptValueBytes per kept value and member
+  // name, and the bytes of their text, the same charges as the full parser's.
+  bool keep(std::size_t cost) {
     if (cost > budget_) return false;
     budget_ -= cost;
     return true;
@@ -78,7 +78,7 @@ class PrunedParser {
   bool value(Json* out, std::size_t depth, JsonPart place) {
     if (place == JsonPart::dropped) out = nullptr;
     if (p_ == end_) return false;
-    if (out && !keep(0)) return false;
+    if (out && !keep(kKeptValueBytes)) return false;
     switch (*p_) {
       case '{':
         return object(out, depth, place);
@@ -127,7 +127,7 @@ class PrunedParser {
       if (!take(':')) return false;
       skip_blanks();
       const JsonPart child = member_part(place, key);
-      if (out && child != JsonPart::dropped && !keep(key.size())) return false;
+      if (out && child != JsonPart::dropped && !keep(kKeptValueBytes + key.size())) return false;
       // As nlohmann's tree builder: a repeated key's last value wins.
       Json* slot = out && child != JsonPart::dropped ? &(*out)[key] : nullptr;
       if (!value(slot, depth + 1, child)) return false;
