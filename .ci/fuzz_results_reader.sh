@@ -58,9 +58,10 @@ sed 's/"points": \["1", "2"\]/"points": ["2", "2"]/; s/"point": "1"/"point": "2"
 import json, sys
 document = json.load(open(sys.argv[1], encoding="utf-8"))
 for run in document["runs"]:
-    seconds = len(run["timeline"]["mgups"])
-    run["timeline"]["clock_mhz"] = [4192] * seconds
-    run["timeline"]["threads_clock_mhz"] = [[4192] * seconds for _ in run["timeline"]["threads"]]
+    timeline = run.setdefault("timeline", {"mgups": [], "threads": []})
+    seconds = len(timeline["mgups"])
+    timeline["clock_mhz"] = [4192] * seconds
+    timeline["threads_clock_mhz"] = [[4192] * seconds for _ in timeline["threads"]]
 text = json.dumps(document, separators=(",", ":"))
 open(sys.argv[2] + "/compact_clock.json", "w", encoding="utf-8").write(text)
 open(sys.argv[2] + "/bom.json", "w", encoding="utf-8").write("\ufeff" + text)
