@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "compare/pruned_json.h"
 #include "compare/results_reader.h"
+#include "compare/results_reader_json.h"
 #include "results/console_text.h"
 
 namespace {
@@ -38,10 +40,21 @@ bool trustworthy(const brisk::ResultsDocument& document) {
   return true;
 }
 
+// The two parsers keep the same parts: whatever the quick one takes, the full
+// one takes into the same tree.
+void check_parsers_agree(std::string_view text) {
+  if (brisk::first_invalid_utf8(text)) return;
+  nlohmann::json quick;
+  if (!brisk::parse_json_pruned(text, quick)) return;
+  nlohmann::json kept;
+  if (brisk::parse_json_kept(text, kept) || kept != quick) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
+  check_parsers_agree(text);
   brisk::ResultsDocument document;
   if (const auto failure = brisk::parse_results_document(text, document)) {
     if (brisk::console_safe(*failure) != *failure) std::abort();

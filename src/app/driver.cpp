@@ -105,15 +105,19 @@ int run_sweep(DriverSettings& settings, TopologyHolder& topology,
   const harness_settings& h = settings.harness;
   ResultsRecord record =
       start_record(command_line, settings.config, {h.var, h.option_string, h.sub_runs}, topology);
-  if (const std::optional<std::string> failure = files.write_first(record)) {
+  // The document's text, rendered run by run for the files and the history.
+  ResultsText text;
+  text.update(record);
+  if (const std::optional<std::string> failure = files.write_first(record, text)) {
     std::cerr << *failure << std::endl;
     return 1;
   }
   // An invocation that made no run (no point, or every run refused before
   // its threads started) leaves nothing in the history.
   const auto keep = [&] {
-    files.update(record);
-    if (saver && made_a_run(record)) saver->write(record);
+    text.update(record);
+    files.update(record, text);
+    if (saver && made_a_run(record)) saver->write(text);
   };
   settings.harness.hooks.points_ready = [&](const harness_settings& sweep) {
     for (const harness_run& point : sweep.runs) record.sweep.points.push_back(point.label);

@@ -6,28 +6,13 @@
 #include <new>
 #include <string>
 
+#include "compare/kept_parts.h"
 #include "compare/results_reader_json.h"
 
 namespace brisk {
 namespace {
 
 using Json = nlohmann::json;
-
-// Where a value sits, as far as pruning cares.
-enum class Place { other, root, runs, run, timeline, pruned };
-
-Place member_place(Place object, std::string_view key) {
-  if (object == Place::root && key == "runs") return Place::runs;
-  if (object == Place::root && key == "summary") return Place::pruned;
-  if (object == Place::run && key == "threads") return Place::pruned;
-  // A run's timeline is kept for the comparison page, its threads' share of
-  // it is not.
-  if (object == Place::run && key == "timeline") return Place::timeline;
-  if (object == Place::timeline && (key == "threads" || key == "threads_clock_mhz")) {
-    return Place::pruned;
-  }
-  return Place::other;
-}
 
 // A number without an exponent shorter than this is finite as a double; a
 // longer one, or one with an exponent, is converted to be sure.
@@ -62,11 +47,12 @@ void append_utf8(std::string& out, std::uint32_t code) {
 // when `out` is given and only checked when it is null.
 class PrunedParser {
  public:
-  explicit PrunedParser(std::string_view text) : p_(text.data()), end_(p_ + text.size()) {}
+  explicit PrunedParser(std::string_view text)
+      : p_(text.data()), end_(p_ + text.size()), budget_(kept_bytes_limit(text.size())) {}
 
   bool document(Json& out) {
     skip_blanks();
-    if (!value(&out, 0, Place::root)) return false;
+    if (!value(&out, 0, JsonPart::root)) return false;
     skip_blanks();
     return p_ == end_;
   }
@@ -81,9 +67,18 @@ class PrunedParser {
     return true;
   }
 
-  bool value(Json* out, std::size_t depth, Place place) {
-    if (place == Place::pruned) out = nullptr;
+  // Charges `cost` to the budget: kKeptValueBytes per kept value and member
+  // name, and the bytes of their text, the same charges as the full parser's.
+  bool keep(std::size_t cost) {
+    if (cost > budget_) return false;
+    budget_ -= cost;
+    return true;
+  }
+
+  bool value(Json* out, std::size_t depth, JsonPart place) {
+    if (place == JsonPart::dropped) out = nullptr;
     if (p_ == end_) return false;
+    if (out && !keep(kKeptValueBytes)) return false;
     switch (*p_) {
       case '{':
         return object(out, depth, place);
@@ -92,6 +87,7 @@ class PrunedParser {
       case '"': {
         std::string text;
         if (!string(out ? &text : nullptr)) return false;
+        if (out && !keep(text.size())) return false;
         if (out) *out = std::move(text);
         return true;
       }
@@ -116,7 +112,7 @@ class PrunedParser {
     return true;
   }
 
-  bool object(Json* out, std::size_t depth, Place place) {
+  bool object(Json* out, std::size_t depth, JsonPart place) {
     if (depth >= kMaxJsonDepth) return false;
     ++p_;
     if (out) *out = Json::object();
@@ -130,22 +126,23 @@ class PrunedParser {
       skip_blanks();
       if (!take(':')) return false;
       skip_blanks();
-      const Place child = member_place(place, key);
+      const JsonPart child = member_part(place, key);
+      if (out && child != JsonPart::dropped && !keep(kKeptValueBytes + key.size())) return false;
       // As nlohmann's tree builder: a repeated key's last value wins.
-      Json* slot = out && child != Place::pruned ? &(*out)[key] : nullptr;
+      Json* slot = out && child != JsonPart::dropped ? &(*out)[key] : nullptr;
       if (!value(slot, depth + 1, child)) return false;
       skip_blanks();
     } while (take(','));
     return take('}');
   }
 
-  bool array(Json* out, std::size_t depth, Place place) {
+  bool array(Json* out, std::size_t depth, JsonPart place) {
     if (depth >= kMaxJsonDepth) return false;
     ++p_;
     if (out) *out = Json::array();
     skip_blanks();
     if (take(']')) return true;
-    const Place child = place == Place::runs ? Place::run : Place::other;
+    const JsonPart child = element_part(place);
     do {
       skip_blanks();
       Json* slot = nullptr;
@@ -296,6 +293,7 @@ class PrunedParser {
 
   const char* p_;
   const char* end_;
+  std::size_t budget_;  // bytes the kept tree may still take
 };
 
 }  // namespace

@@ -418,7 +418,7 @@ std::optional<std::string> parse_results_document(std::string_view text, Results
     // The quick parser takes well-formed documents; whatever it declines is
     // parsed again in full, by the parser that has the words for what is wrong.
     if (first_invalid_utf8(text) || !parse_json_pruned(text, json)) {
-      if (auto failure = parse_json_bounded(text, json)) return failure;
+      if (auto failure = parse_json_kept(text, json)) return failure;
     }
     return read_document(json, out);
   } catch (const std::bad_alloc&) {

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <vector>
 
+#include "compare/kept_parts.h"
 #include "results/console_text.h"
 #include "results/utf8.h"
 
@@ -44,24 +46,51 @@ std::string parser_detail(const std::string& what) {
 // Builds the tree with nlohmann's own DOM builder and stops the parse once a
 // container opens below kMaxJsonDepth. nlohmann's SAX parser keeps its state
 // in a vector, not on the call stack, so stopping here bounds everything.
+//
+// With `keep_all` false it keeps only the parts a reader looks at
+// (kept_parts.h): a dropped member's name never reaches the tree builder, and
+// nothing of its value does, however deep; and it stops once the kept tree
+// would pass its memory budget.
 class DepthBoundedBuilder {
  public:
-  explicit DepthBoundedBuilder(Json& out) : dom_(out, false) {}
+  DepthBoundedBuilder(Json& out, bool keep_all, std::size_t budget)
+      : dom_(out, false), keep_all_(keep_all), budget_(budget) {}
 
-  bool null() { return dom_.null(); }
-  bool boolean(bool value) { return dom_.boolean(value); }
-  bool number_integer(Json::number_integer_t value) { return dom_.number_integer(value); }
-  bool number_unsigned(Json::number_unsigned_t value) { return dom_.number_unsigned(value); }
-  bool number_float(Json::number_float_t value, const Json::string_t& text) {
-    return dom_.number_float(value, text);
+  bool null() {
+    return pass(plain(0), [&] { return dom_.null(); });
   }
-  bool string(Json::string_t& value) { return dom_.string(value); }
-  bool binary(Json::binary_t& value) { return dom_.binary(value); }
-  bool key(Json::string_t& value) { return dom_.key(value); }
-  bool start_object(std::size_t elements) { return enter() && dom_.start_object(elements); }
-  bool end_object() { return leave() && dom_.end_object(); }
-  bool start_array(std::size_t elements) { return enter() && dom_.start_array(elements); }
-  bool end_array() { return leave() && dom_.end_array(); }
+  bool boolean(bool value) {
+    return pass(plain(0), [&] { return dom_.boolean(value); });
+  }
+  bool number_integer(Json::number_integer_t value) {
+    return pass(plain(0), [&] { return dom_.number_integer(value); });
+  }
+  bool number_unsigned(Json::number_unsigned_t value) {
+    return pass(plain(0), [&] { return dom_.number_unsigned(value); });
+  }
+  bool number_float(Json::number_float_t value, const Json::string_t& text) {
+    return pass(plain(0), [&] { return dom_.number_float(value, text); });
+  }
+  bool string(Json::string_t& value) {
+    return pass(plain(value.size()), [&] { return dom_.string(value); });
+  }
+  bool binary(Json::binary_t& value) {
+    return pass(plain(0), [&] { return dom_.binary(value); });
+  }
+  bool key(Json::string_t& value) {
+    if (dropped_depth_ > 0) return true;
+    next_ = member_part(parts_.back(), value);
+    if (!keep_all_ && next_ == JsonPart::dropped) return true;
+    return charge(value.size()) && dom_.key(value);
+  }
+  bool start_object(std::size_t elements) {
+    return enter() && pass(open(false), [&] { return dom_.start_object(elements); });
+  }
+  bool end_object() { return close() || dom_.end_object(); }
+  bool start_array(std::size_t elements) {
+    return enter() && pass(open(true), [&] { return dom_.start_array(elements); });
+  }
+  bool end_array() { return close() || dom_.end_array(); }
   bool parse_error(std::size_t position, const std::string&,
                    const nlohmann::detail::exception& error) {
     error_position_ = position;
@@ -70,10 +99,19 @@ class DepthBoundedBuilder {
   }
 
   bool too_deep() const { return too_deep_; }
+  bool too_big() const { return too_big_; }
   std::size_t error_position() const { return error_position_; }
   const std::string& error_what() const { return error_what_; }
 
  private:
+  enum class Route { keep, drop, stop };
+
+  template <typename Build>
+  static bool pass(Route route, Build build) {
+    if (route == Route::drop) return true;
+    return route == Route::keep && build();
+  }
+
   bool enter() {
     if (depth_ >= kMaxJsonDepth) {
       too_deep_ = true;
@@ -82,14 +120,67 @@ class DepthBoundedBuilder {
     ++depth_;
     return true;
   }
-  bool leave() {
-    --depth_;
+
+  // The part of the value that begins now: an array's elements have theirs
+  // from the array, a member's from its name.
+  JsonPart part_of_next() const {
+    if (parts_.empty()) return JsonPart::root;
+    if (in_array_.back()) return element_part(parts_.back());
+    return next_;
+  }
+
+  bool charge(std::size_t bytes) {
+    if (keep_all_) return true;
+    const std::size_t cost = kKeptValueBytes + bytes;
+    if (cost > budget_) {
+      too_big_ = true;
+      return false;
+    }
+    budget_ -= cost;
     return true;
   }
 
+  Route route(std::size_t bytes) {
+    if (dropped_depth_ > 0) return Route::drop;
+    if (!keep_all_ && part_of_next() == JsonPart::dropped) return Route::drop;
+    return charge(bytes) ? Route::keep : Route::stop;
+  }
+
+  Route plain(std::size_t bytes) { return route(bytes); }
+
+  Route open(bool array) {
+    const JsonPart part = part_of_next();
+    const Route r = route(0);
+    if (r == Route::drop) ++dropped_depth_;
+    if (r == Route::keep) {
+      parts_.push_back(part);
+      in_array_.push_back(array);
+    }
+    return r;
+  }
+
+  // True when the container that ends was dropped: nothing to tell the tree.
+  bool close() {
+    --depth_;
+    if (dropped_depth_ > 0) {
+      --dropped_depth_;
+      return true;
+    }
+    parts_.pop_back();
+    in_array_.pop_back();
+    return false;
+  }
+
   nlohmann::detail::json_sax_dom_parser<Json> dom_;
+  bool keep_all_;
+  std::size_t budget_;  // bytes the kept tree may still take
   std::size_t depth_ = 0;
+  std::size_t dropped_depth_ = 0;  // open containers inside a dropped value
+  std::vector<JsonPart> parts_;    // of the open kept containers
+  std::vector<bool> in_array_;
+  JsonPart next_ = JsonPart::other;
   bool too_deep_ = false;
+  bool too_big_ = false;
   std::size_t error_position_ = 0;
   std::string error_what_;
 };
@@ -135,7 +226,9 @@ std::optional<std::size_t> first_invalid_utf8(std::string_view text) {
   return std::nullopt;
 }
 
-std::optional<std::string> parse_json_bounded(std::string_view text, Json& out) {
+namespace {
+
+std::optional<std::string> parse_json(std::string_view text, Json& out, bool keep_all) {
   if (const std::optional<std::size_t> bad = first_invalid_utf8(text)) {
     const std::size_t index = *bad - 1;
     if (index >= text.size()) {
@@ -149,11 +242,17 @@ std::optional<std::string> parse_json_bounded(std::string_view text, Json& out) 
   }
   try {
     out = Json();
-    DepthBoundedBuilder builder(out);
+    DepthBoundedBuilder builder(out, keep_all, kept_bytes_limit(text.size()));
     if (Json::sax_parse(text.begin(), text.end(), &builder)) return std::nullopt;
     if (builder.too_deep()) {
       return fmt::format("not a brisk results document: nested deeper than {} levels",
                          kMaxJsonDepth);
+    }
+    if (builder.too_big()) {
+      return fmt::format(
+          "not a brisk results document: what is not per-thread detail takes more than {} "
+          "bytes",
+          kept_bytes_limit(text.size()));
     }
     return syntax_failure(text, builder.error_position(), builder.error_what());
   } catch (const std::bad_alloc&) {
@@ -162,6 +261,16 @@ std::optional<std::string> parse_json_bounded(std::string_view text, Json& out) 
     // The builder is told not to throw; this is a guard, not a path.
     return fmt::format("not JSON: {}", shortened(error.what(), kMaxDetailBytes));
   }
+}
+
+}  // namespace
+
+std::optional<std::string> parse_json_bounded(std::string_view text, Json& out) {
+  return parse_json(text, out, true);
+}
+
+std::optional<std::string> parse_json_kept(std::string_view text, Json& out) {
+  return parse_json(text, out, false);
 }
 
 }  // namespace brisk

@@ -26,4 +26,8 @@ std::optional<std::size_t> first_invalid_utf8(std::string_view text);
 // "not a brisk results document: nested deeper than 64 levels". Never throws.
 std::optional<std::string> parse_json_bounded(std::string_view text, nlohmann::json& out);
 
+// The same, keeping only what parse_json_pruned keeps (kept_parts.h), within
+// the same memory budget: "not a brisk results document: ..." beyond it.
+std::optional<std::string> parse_json_kept(std::string_view text, nlohmann::json& out);
+
 }  // namespace brisk

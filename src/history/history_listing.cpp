@@ -10,12 +10,32 @@
 namespace brisk {
 namespace {
 
+// Up to this many points a sweep's scores are listed one by one; a longer
+// sweep (a threads sweep of a server has hundreds) gets one short line.
+constexpr std::size_t kListedPoints = 6;
+
+// "sweep threads 1 to 383, 383 points, best 5123.40 MGups at 192": the point
+// of the highest average, the first of equals.
+std::string long_sweep_text(const HistoryEntry& entry) {
+  const PointSummary* best = nullptr;
+  for (const PointSummary& point : entry.points) {
+    if (point.average && (!best || *point.average > *best->average)) best = &point;
+  }
+  const std::string best_text =
+      best ? fmt::format("best {:.2f} MGups at {}", *best->average, console_safe(best->label))
+           : std::string("no valid run");
+  return fmt::format("sweep {} {} to {}, {} points, {}", entry.sweep_variable,
+                     console_safe(entry.points.front().label),
+                     console_safe(entry.points.back().label), entry.points.size(), best_text);
+}
+
 std::string score_text(const HistoryEntry& entry) {
   if (entry.points.empty()) return "no run";
   if (entry.points.size() == 1 && entry.sweep_variable == "none") {
     const auto& average = entry.points.front().average;
     return average ? fmt::format("{:.2f} MGups", *average) : "no valid run";
   }
+  if (entry.points.size() > kListedPoints) return long_sweep_text(entry);
   std::string text = fmt::format("sweep {}:", entry.sweep_variable);
   for (const PointSummary& point : entry.points) {
     text += fmt::format(" {}={}", point.label,

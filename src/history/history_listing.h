@@ -22,7 +22,9 @@ std::vector<const HistoryEntry*> select_entries(const HistoryStore& store,
 
 // The console lines: a heading, one line per selected entry (id, date,
 // processor, settings, sweep and score(s), "unfinished" when it is), then one
-// line per skipped file with its reason.
+// line per skipped file with its reason. A sweep of more than a few points
+// shows its variable, range, point count and best point instead of every
+// score (render_history_csv has them all).
 std::vector<std::string> listing_lines(const HistoryStore& store,
                                        const std::vector<const HistoryEntry*>& selected,
                                        const ListingRequest& request);

@@ -7,14 +7,13 @@
 #include <utility>
 
 #include "history/history_paths.h"
-#include "platform/file_replace.h"
 #include "platform/user_folders.h"
-#include "results/json_writer.h"
 
 namespace brisk {
 
-HistorySaver::HistorySaver()
-    : HistorySaver(results_folder().value_or(std::string()), replace_file_atomically) {}
+HistorySaver::HistorySaver() : HistorySaver(results_folder().value_or(std::string()), nullptr) {
+  if (!folder_.empty()) growing_ = std::make_unique<GrowingFile>(join_path(folder_, file_name_));
+}
 
 HistorySaver::HistorySaver(std::string folder, FileWriter writer)
     : folder_(std::move(folder)),
@@ -22,7 +21,12 @@ HistorySaver::HistorySaver(std::string folder, FileWriter writer)
       writer_(std::move(writer)) {}
 
 void HistorySaver::write(const ResultsRecord& record) {
-  const std::optional<std::string> failure = try_write(record);
+  own_text_.update(record);
+  write(own_text_);
+}
+
+void HistorySaver::write(const ResultsText& text) {
+  const std::optional<std::string> failure = try_write(text);
   if (!failure) {
     written_ = true;
     return;
@@ -37,7 +41,7 @@ void HistorySaver::write(const ResultsRecord& record) {
   }
 }
 
-std::optional<std::string> HistorySaver::try_write(const ResultsRecord& record) {
+std::optional<std::string> HistorySaver::try_write(const ResultsText& text) {
   if (folder_.empty()) {
     return std::string(
         "no per-user folder to keep them in (HOME is not set); BRISK_RESULTS_DIR names one");
@@ -49,7 +53,9 @@ std::optional<std::string> HistorySaver::try_write(const ResultsRecord& record) 
   }
   std::optional<std::string> failure;
   try {
-    failure = writer_(join_path(folder_, file_name_), render_json(record));
+    const auto pieces = text.pieces();
+    failure = growing_ ? growing_->write(pieces, text.epoch(), text.stable_bytes())
+                       : writer_(join_path(folder_, file_name_), joined(pieces));
   } catch (const std::bad_alloc&) {
     failure = "out of memory";
   }

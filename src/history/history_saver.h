@@ -1,13 +1,16 @@
 // Keeping an invocation's results document in the results folder: one file
-// per invocation, named so names sort by time and never collide, rewritten
-// whole after every run.
+// per invocation, named so names sort by time and never collide, brought up
+// to date after every run (only what changed is written: GrowingFile).
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "platform/growing_file.h"
 #include "results/export_files.h"
 #include "results/results_record.h"
+#include "results/results_text.h"
 
 namespace brisk {
 
@@ -17,8 +20,8 @@ class HistorySaver {
   // per-user default) and a fresh unique file name, decided now; prints
   // nothing.
   HistorySaver();
-  // The same in `folder` through `writer` (tests); an empty folder means
-  // there is none.
+  // The same in `folder`, every write whole through `writer` (tests); an
+  // empty folder means there is none.
   HistorySaver(std::string folder, FileWriter writer);
 
   // Writes the whole document (render_json(record)); the folder is made on
@@ -26,6 +29,8 @@ class HistorySaver {
   // standard error (warning: results not saved in "<folder>": <reason>) and
   // is tried again at the next write; it never changes the exit status.
   void write(const ResultsRecord& record);
+  // The same with the record's document text, updated since the last call.
+  void write(const ResultsText& text);
 
   // The file once a write succeeded.
   std::optional<std::string> path() const;
@@ -35,11 +40,13 @@ class HistorySaver {
   const std::string& file_name() const { return file_name_; }
 
  private:
-  std::optional<std::string> try_write(const ResultsRecord& record);
+  std::optional<std::string> try_write(const ResultsText& text);
 
   std::string folder_;
   std::string file_name_;
-  FileWriter writer_;
+  FileWriter writer_;                     // empty: through growing_
+  std::unique_ptr<GrowingFile> growing_;  // the real file
+  ResultsText own_text_;
   bool folder_made_ = false;
   bool written_ = false;
   bool warned_ = false;

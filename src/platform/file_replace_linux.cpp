@@ -13,6 +13,7 @@
 #include <new>
 #include <string>
 
+#include "platform/file_links_linux.h"
 #include "platform/file_replace.h"
 
 namespace brisk {
@@ -98,28 +99,6 @@ void sync_directory(const std::string& dir) {
   if (fd < 0) return;
   fsync(fd);
   close(fd);
-}
-
-// A link given as the target is written through: the file it points to gets
-// the new contents and the link stays a link, as with any editor's save.
-// Relative link targets count from the link's folder; a chain is followed
-// as far as the kernel itself would.
-std::optional<std::string> follow_links(std::string& path) {
-  constexpr int kMaxHops = 40;
-  for (int hop = 0; hop < kMaxHops; ++hop) {
-    struct stat st {};
-    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return std::nullopt;
-    std::string target(4096, '\0');
-    const ssize_t n = readlink(path.c_str(), target.data(), target.size());
-    if (n < 0) return reason(errno);
-    if (static_cast<std::size_t>(n) == target.size()) return reason(ENAMETOOLONG);
-    target.resize(static_cast<std::size_t>(n));
-    const std::size_t slash = path.rfind('/');
-    if (target.front() != '/' && slash != std::string::npos)
-      target = path.substr(0, slash + 1) + target;
-    path = std::move(target);
-  }
-  return reason(ELOOP);
 }
 
 std::optional<std::string> replace(std::string path, std::string_view contents) {

@@ -39,24 +39,73 @@ std::optional<std::string> write_whole_file(std::string_view kind, const std::st
   return fmt::format("cannot write {} file \"{}\": {}", kind, path, *failure);
 }
 
-ExportFiles::ExportFiles(std::vector<ExportTarget> targets)
-    : ExportFiles(std::move(targets), replace_file_atomically) {}
-
-ExportFiles::ExportFiles(std::vector<ExportTarget> targets, FileWriter writer)
-    : targets_(std::move(targets)), writer_(std::move(writer)) {}
-
-std::optional<std::string> ExportFiles::write_first(const ResultsRecord& record) {
-  return write_all(record, true);
+ExportFiles::ExportFiles(std::vector<ExportTarget> targets) : targets_(std::move(targets)) {
+  for (const ExportTarget& target : targets_) {
+    const bool grows = target.format == ExportFormat::json || target.format == ExportFormat::html;
+    growing_.push_back(grows ? std::make_unique<GrowingFile>(target.path) : nullptr);
+  }
 }
 
-void ExportFiles::update(const ResultsRecord& record) { (void)write_all(record, false); }
+ExportFiles::ExportFiles(std::vector<ExportTarget> targets, FileWriter writer)
+    : targets_(std::move(targets)), writer_(std::move(writer)), growing_(targets_.size()) {}
+
+std::optional<std::string> ExportFiles::write_first(const ResultsRecord& record,
+                                                    const ResultsText& text) {
+  return write_all(record, text, true);
+}
+
+void ExportFiles::update(const ResultsRecord& record, const ResultsText& text) {
+  (void)write_all(record, text, false);
+}
+
+std::optional<std::string> ExportFiles::write_first(const ResultsRecord& record) {
+  own_text_.update(record);
+  return write_first(record, own_text_);
+}
+
+void ExportFiles::update(const ResultsRecord& record) {
+  own_text_.update(record);
+  update(record, own_text_);
+}
+
+std::optional<std::string> ExportFiles::write_one(std::size_t index, const ResultsRecord& record,
+                                                  const ResultsText& text) {
+  const ExportTarget& target = targets_[index];
+  std::vector<std::string_view> pieces;
+  std::uint64_t epoch = 0;
+  std::size_t stable = 0;
+  std::string whole;
+  if (target.format == ExportFormat::json) {
+    const auto parts = text.pieces();
+    pieces.assign(parts.begin(), parts.end());
+    epoch = text.epoch();
+    stable = text.stable_bytes();
+  } else if (target.format == ExportFormat::html) {
+    pieces = page_.pieces();
+    epoch = page_.epoch();
+    stable = page_.stable_bytes();
+  } else {
+    whole = render_export(target.format, record);
+    pieces.push_back(whole);
+  }
+  if (growing_[index]) return growing_[index]->write(pieces, epoch, stable);
+  if (writer_) return writer_(target.path, joined(pieces));
+  return replace_file_atomically(target.path, whole);
+}
 
 std::optional<std::string> ExportFiles::write_all(const ResultsRecord& record,
-                                                  bool stop_at_failure) {
-  for (const ExportTarget& target : targets_) {
+                                                  const ResultsText& text, bool stop_at_failure) {
+  bool page_made = false;
+  for (std::size_t i = 0; i < targets_.size(); ++i) {
+    const ExportTarget& target = targets_[i];
     std::optional<std::string> failure;
     try {
-      failure = writer_(target.path, render_export(target.format, record));
+      // Once per update, for however many pages are asked for.
+      if (target.format == ExportFormat::html && !page_made) {
+        page_.update(text);
+        page_made = true;
+      }
+      failure = write_one(i, record, text);
     } catch (const std::bad_alloc&) {
       failure = "out of memory";
     }

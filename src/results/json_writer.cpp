@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "memory/memory_info.h"
+#include "results/compact_json.h"
 #include "results/results_summary.h"
 
 namespace brisk {
@@ -158,14 +159,10 @@ Json settings_json(const BenchConfig& c) {
               {"bypass_timer_check", c.bypass_timer_check}};
 }
 
-std::string render_json(const ResultsRecord& record) {
-  Json runs = Json::array();
-  for (const RunRecord& run : record.runs) {
-    if (run.point_index < record.sweep.points.size()) runs.push_back(run_json(record, run));
-  }
-  Json summary = Json::array();
-  for (const SummaryRow& row : summarize(record)) summary.push_back(summary_json(row));
-  const Json document{
+namespace {
+
+Json header_json(const ResultsRecord& record) {
+  return Json{
       {"schema", {{"name", kResultsSchemaName}, {"version", kResultsSchemaVersion}}},
       {"brisk",
        {{"version", record.build.version},
@@ -189,10 +186,60 @@ std::string render_json(const ResultsRecord& record) {
         {"option", record.sweep.option},
         {"sub_runs", record.sweep.sub_runs},
         {"points", record.sweep.points}}},
-      {"runs", std::move(runs)},
-      {"summary", std::move(summary)},
   };
-  return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+void append_member(std::string& out, std::string_view key, const Json& value) {
+  append_indent(out, 1);
+  out += Json(key).dump();
+  out += ": ";
+  append_compact_json(out, value, 1);
+}
+
+}  // namespace
+
+bool is_written_run(const ResultsRecord& record, const RunRecord& run) {
+  return run.point_index < record.sweep.points.size();
+}
+
+std::string render_json_head(const ResultsRecord& record) {
+  std::string out = "{\n";
+  const Json header = header_json(record);
+  for (const auto& [key, value] : header.items()) {
+    append_member(out, key, value);
+    out += ",\n";
+  }
+  append_indent(out, 1);
+  out += "\"runs\": [";
+  return out;
+}
+
+std::string render_json_run(const ResultsRecord& record, const RunRecord& run, bool first) {
+  std::string out = first ? "\n" : ",\n";
+  append_indent(out, 2);
+  append_compact_json(out, run_json(record, run), 2);
+  return out;
+}
+
+std::string render_json_tail(const ResultsRecord& record, bool any_run) {
+  std::string out = any_run ? "\n  ],\n" : "],\n";
+  Json summary = Json::array();
+  for (const SummaryRow& row : summarize(record)) summary.push_back(summary_json(row));
+  append_member(out, "summary", summary);
+  out += "\n}\n";
+  return out;
+}
+
+std::string render_json(const ResultsRecord& record) {
+  std::string out = render_json_head(record);
+  bool first = true;
+  for (const RunRecord& run : record.runs) {
+    if (!is_written_run(record, run)) continue;
+    out += render_json_run(record, run, first);
+    first = false;
+  }
+  out += render_json_tail(record, !first);
+  return out;
 }
 
 }  // namespace brisk

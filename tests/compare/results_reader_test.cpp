@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "compare/pruned_json.h"
 #include "compare/results_reader_json.h"
 #include "platform/scratch_dir.h"
 #include "results/json_writer.h"
@@ -156,7 +157,62 @@ TEST(ResultsReader, RendersAndReadsBackTheSameDocument) {
     ResultsDocument read;
     ASSERT_EQ(parse_results_document(render_json(record), read), std::nullopt);
     EXPECT_EQ(describe(read), describe(document_from_record(record)));
+    // The indented layout of earlier brisks, every number on a line of its
+    // own, reads the same.
+    const std::string indented = nlohmann::ordered_json::parse(render_json(record)).dump(2);
+    ASSERT_EQ(parse_results_document(indented, read), std::nullopt);
+    EXPECT_EQ(describe(read), describe(document_from_record(record)));
   }
+}
+
+// Per-thread detail, known or to come, is checked to be JSON and not kept:
+// by the quick parser and by the full one that takes over where the quick
+// one declines (here: a byte order mark before a document).
+TEST(ResultsReader, PerThreadDetailIsDroppedByBothParsers) {
+  Json json = Json::parse(render_json(realistic_record()));
+  for (Json& run : json["runs"]) {
+    run["timeline"]["clock_mhz"] = {4192, nullptr};
+    run["timeline"]["threads_clock_mhz"] = {{4192, 4100}, {nullptr, "not read"}};
+  }
+  for (const std::string& text : {json.dump(), "\xEF\xBB\xBF" + json.dump()}) {
+    ResultsDocument read;
+    EXPECT_EQ(parse_results_document(text, read), std::nullopt);
+    Json kept;
+    ASSERT_EQ(parse_json_kept(text, kept), std::nullopt);
+    for (const Json& run : kept["runs"]) {
+      EXPECT_FALSE(run.contains("threads"));
+      EXPECT_FALSE(run["timeline"].contains("threads"));
+      EXPECT_FALSE(run["timeline"].contains("threads_clock_mhz"));
+      EXPECT_TRUE(run["timeline"].contains("clock_mhz"));
+    }
+    EXPECT_FALSE(kept.contains("summary"));
+  }
+}
+
+// A document whose parts outside the per-thread detail would take more
+// memory than any brisk document (a forged one of the largest size read)
+// is refused before it is built, by both parsers, in one line.
+TEST(ResultsReader, RefusesADocumentWhoseKeptTreeWouldBeTooBig) {
+  Json json = Json::parse(render_json(realistic_record()));
+  json["brisk"]["command_line"] = Json::array();
+  for (int i = 0; i < 300000; ++i) json["brisk"]["command_line"].push_back("a");
+  const std::string text = json.dump();
+  Json tree;
+  EXPECT_FALSE(parse_json_pruned(text, tree));
+  ResultsDocument read;
+  const std::optional<std::string> failure = parse_results_document(text, read);
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_EQ(failure->rfind("not a brisk results document: what is not per-thread detail takes "
+                           "more than ",
+                           0),
+            0u)
+      << *failure;
+  // The same count of values inside the per-thread detail is read.
+  json = Json::parse(render_json(realistic_record()));
+  for (Json& run : json["runs"]) {
+    for (int i = 0; i < 60000; ++i) run["timeline"]["threads"].push_back({1.5});
+  }
+  EXPECT_EQ(parse_results_document(json.dump(), read), std::nullopt);
 }
 
 // The harness runs a point's sub-runs together, but a reader must not depend

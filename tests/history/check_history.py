@@ -319,6 +319,31 @@ def check_trend_page(brisk):
     expect(state["best"] == state["series"] and state["requests"] == 0, f"{state}")
 
 
+def check_many_threads(brisk):
+    """A run of 383 threads, as a big server's: its results file, report page
+    and saved copy are read back by brisk compare and brisk history."""
+    folder = brisk.path("many")
+    env = dict(brisk.env, BRISK_RESULTS_DIR=folder)
+    status, out, err = brisk.run(["-n", "383", "-s", "64", "-d", "2", "--harness-sub-runs", "1",
+                                  "--export-json", "many.json", "--export-html", "many.html"],
+                                 env=env, timeout=1800)
+    expect(status == 0, f"exit status {status}: {err}")
+    with open(brisk.path("many.json"), encoding="utf-8") as file:
+        text = file.read()
+    run = json.loads(text)["runs"][0]
+    expect(run["settings"]["threads"] == 383 and len(run["threads"]) == 383, run["settings"])
+    expect(len(run["timeline"]["threads"]) == 383, len(run["timeline"]["threads"]))
+    # One line per thread for its timeline and its results, not one per number.
+    expect(text.count("\n") < 2 * 383 + 200, f"{text.count(chr(10))} lines")
+    expect(os.path.getsize(brisk.path("many.html")) > len(text), "no page")
+    expect([n for n in os.listdir(brisk.work) if "brisk-spare" in n] == [], "a spare was left")
+    status, out, err = brisk.run(["compare", "many.json", "last"], env=env)
+    expect(status == 0 and "1 comparison" in out, f"compare: {status} {out} {err}")
+    status, out, err = brisk.run(["history"], env=env)
+    expect(status == 0 and "1 shown" in out and "threads 383" in out and "skipped" not in out,
+           f"history:\n{out}{err}")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--brisk", required=True)
@@ -350,6 +375,9 @@ def main():
                lambda: check_nothing_run_saves_nothing(brisk))
     checks.run("brisk history marks runs made beside other load or with a measured noise",
                lambda: check_disturbed_runs_marked(brisk))
+    if not brisk.wine:
+        checks.run("383 threads: the files are compared and listed",
+                   lambda: check_many_threads(brisk))
     print(f"history: {checks.passed} passed, {checks.failed} failed")
     return 0 if checks.failed == 0 else 1
 

@@ -230,3 +230,62 @@ TEST(HistoryStore, MissingFolderIsAnEmptyHistory) {
 
 }  // namespace
 }  // namespace brisk
+
+namespace brisk {
+namespace {
+
+// A server's threads sweep has hundreds of points: the listing gives its
+// variable, range, count and best point on one short line, the CSV every
+// point; a sweep of a few points keeps its scores on the line.
+TEST_F(HistoryStoreTest, ALongSweepIsOneShortLineAndItsCsvHasEveryPoint) {
+  std::vector<testing::PointSpec> many;
+  for (std::uint32_t threads = 1; threads <= 9; ++threads) {
+    // Best at 6 threads; 8 has no valid run; 7 ties with 6 but comes later.
+    const double score = threads == 8 ? 0.0 : threads == 7 ? 600.0 : 100.0 * std::min(threads, 6u);
+    many.push_back({std::to_string(threads), {score}, threads});
+  }
+  std::vector<testing::PointSpec> few(many.begin(), many.begin() + 6);
+  testing::save_record(home.results(), "2026-12-10T100000Z-longaaaaaaaa.json",
+                       testing::make_record("2026-12-10T10:00:00Z", many, "threads"));
+  testing::save_record(home.results(), "2026-12-10T110000Z-shortaaaaaaa.json",
+                       testing::make_record("2026-12-10T11:00:00Z", few, "threads"));
+  testing::save_record(
+      home.results(), "2026-12-10T120000Z-novalidaaaaa.json",
+      testing::make_record(
+          "2026-12-10T12:00:00Z",
+          {{"1", {0}}, {"2", {0}}, {"3", {0}}, {"4", {0}}, {"5", {0}}, {"6", {0}}, {"7", {0}}},
+          "threads"));
+  const HistoryStore store = open();
+  ListingRequest request;
+  request.all_machines = true;
+  const std::vector<const HistoryEntry*> selected = select_entries(store, request);
+  const std::vector<std::string> lines = listing_lines(store, selected, request);
+  const auto find = [&](const std::string& id) {
+    for (const std::string& line : lines) {
+      if (line.rfind(id, 0) == 0) return line;
+    }
+    return std::string();
+  };
+  const std::string long_line = find("longaaaa");
+  EXPECT_NE(long_line.find("  sweep threads 1 to 9, 9 points, best 600.00 MGups at 6"),
+            std::string::npos)
+      << long_line;
+  EXPECT_EQ(long_line.find("7="), std::string::npos) << long_line;
+  EXPECT_NE(find("shortaaa")
+                .find("sweep threads: 1=100.00 2=200.00 3=300.00 4=400.00 5=500.00 "
+                      "6=600.00 MGups"),
+            std::string::npos)
+      << find("shortaaa");
+  EXPECT_NE(find("novalida").find("sweep threads 1 to 7, 7 points, no valid run"),
+            std::string::npos)
+      << find("novalida");
+  const std::string csv = render_history_csv(selected);
+  std::size_t long_rows = 0;
+  for (std::size_t at = 0; (at = csv.find("\r\nlongaaaa", at)) != std::string::npos; ++at) {
+    ++long_rows;
+  }
+  EXPECT_EQ(long_rows, 9u);
+}
+
+}  // namespace
+}  // namespace brisk
