@@ -17,4 +17,10 @@ bool bind_current_thread(std::uint16_t group, std::uint32_t os_index) {
 // unplanned thread is unbound already.
 bool unbind_current_thread() { return true; }
 
+std::optional<ProcessorNumber> current_processor() {
+  PROCESSOR_NUMBER number{};
+  GetCurrentProcessorNumberEx(&number);
+  return ProcessorNumber{number.Group, number.Number};
+}
+
 }  // namespace brisk

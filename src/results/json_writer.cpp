@@ -4,6 +4,7 @@
 
 #include "memory/memory_info.h"
 #include "results/results_summary.h"
+#include "results/stability_json.h"
 
 namespace brisk {
 namespace {
@@ -147,7 +148,7 @@ std::string render_json(const ResultsRecord& record) {
   }
   Json summary = Json::array();
   for (const SummaryRow& row : summarize(record)) summary.push_back(summary_json(row));
-  const Json document{
+  Json document{
       {"schema", {{"name", kResultsSchemaName}, {"version", kResultsSchemaVersion}}},
       {"brisk",
        {{"version", record.build.version},
@@ -174,6 +175,7 @@ std::string render_json(const ResultsRecord& record) {
       {"runs", std::move(runs)},
       {"summary", std::move(summary)},
   };
+  if (record.stability) document["stability"] = stability_json(*record.stability);
   return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
