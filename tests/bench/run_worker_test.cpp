@@ -98,10 +98,10 @@ TEST(RunWorker, FlippedBitMakesTheRunInvalidWithThreadProcessorAndCount) {
     EXPECT_FALSE(run.outcome.valid);
     EXPECT_TRUE(run.result.aborted);
     static const std::regex text(
-        "\ngrid verification failure in thread 1 on logical processor \d+\n"
-        "wrong values = [1-9]\d* of 2299968\n"
-        "first wrong value = [EH]\(\d+, \d+, \d+\)\.(x|y|z|pad)\n"
-        "expected = \S+\nfound = \S+\n");
+        R"(\ngrid verification failure in thread 1 on logical processor \d+\n)"
+        R"(wrong values = [1-9]\d* of 2299968\n)"
+        R"(first wrong value = [EH]\(\d+, \d+, \d+\)\.(x|y|z|pad)\n)"
+        R"(expected = \S+\nfound = \S+\n)");
     EXPECT_TRUE(std::regex_search(run.err, text)) << run.err;
     EXPECT_FALSE(contains(run.err, "node verification failure")) << run.err;
     EXPECT_TRUE(run.err.ends_with(test::kInvalidBox)) << run.err;

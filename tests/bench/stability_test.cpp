@@ -9,6 +9,7 @@
 #include "bench/bit_flip_workload.h"
 #include "bench/stability_core_run.h"
 #include "memory/field_allocator.h"
+#include "platform/threading.h"
 
 namespace brisk {
 namespace {
@@ -122,7 +123,9 @@ TEST(Stability, CoreRoundFindsAnInjectedFlip) {
     EXPECT_GT(*round.mgups, 0.0);
     EXPECT_EQ(round.failure, std::nullopt);
     EXPECT_EQ(round.mismatch.has_value(), flipped);
-    if (flipped) EXPECT_GT(round.mismatch->wrong_values, 0u);
+    if (flipped) {
+      EXPECT_GT(round.mismatch->wrong_values, 0u);
+    }
   }
 }
 

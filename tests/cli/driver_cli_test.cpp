@@ -151,7 +151,7 @@ TEST(DriverCliTest, StabilityOnEveryProcessorIsOkAndExitsWithZero) {
       << r.out;
   const std::size_t processors = std::stoul(head[1].str());
   ASSERT_GE(processors, 1u);
-  const std::size_t table = r.out.find("\npackage  core  logical processor   MGups");
+  const std::size_t table = r.out.find("\npackage  core  logical processor  ");
   ASSERT_NE(table, std::string::npos) << r.out;
   std::istringstream lines(r.out.substr(table + 1));
   std::string line;

@@ -183,10 +183,12 @@ TEST(StandingWave, FlippedPadLaneInTheFmaVariant) {
   for (int i = 0; i < 3; ++i) ASSERT_EQ(workload.step(), std::nullopt);
   const std::optional<GridMismatch> found = workload.check_state();
   ASSERT_TRUE(found.has_value());
-  EXPECT_EQ(mismatch_place(*found), "E(30, 30, 30).pad");
+  // It has spread through H's pads into E's, three points each way.
+  EXPECT_EQ(mismatch_place(*found), "E(27, 30, 33).pad");
   EXPECT_EQ(testing::bits_of(found->expected), 0u);
-  EXPECT_EQ(found->found, 2.0);
-  EXPECT_GT(found->wrong_values, 1u);  // H's pads around it too
+  EXPECT_NE(found->found, 0.0);
+  EXPECT_EQ(workload.grid().e.at(30, 30, 30).pad, 2.0);
+  EXPECT_GT(found->wrong_values, 10u);
 }
 
 TEST(StandingWave, MismatchTexts) {
