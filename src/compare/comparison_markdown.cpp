@@ -6,6 +6,7 @@
 #include <set>
 #include <utility>
 
+#include "results/console_text.h"
 #include "results/markdown_writer.h"
 
 namespace brisk {
@@ -16,9 +17,13 @@ std::string trimmed(std::string_view text) {
   return std::string(end == std::string_view::npos ? "" : text.substr(0, end + 1));
 }
 
+// A file's name as the console shows it (a control byte or invalid UTF-8
+// spelled out as "\x.."), then escaped for Markdown.
+std::string file_name(const std::string& name) { return markdown_text(console_safe(name)); }
+
 std::string file_line(const ComparedFile& f) {
   const ResultsDocument& d = f.document;
-  return fmt::format("{} (brisk v{}, {}, {} sweep{})", markdown_text(f.name),
+  return fmt::format("{} (brisk v{}, {}, {} sweep{})", file_name(f.name),
                      markdown_text(d.build.version), markdown_text(trimmed(d.machine.cpu.brand)),
                      markdown_text(d.sweep.variable), f.incomplete ? ", **incomplete**" : "");
 }
@@ -97,7 +102,7 @@ std::string table(const Comparison& c) {
     const std::string name = r.file < c.files.size() ? c.files[r.file].name : "";
     const std::string label =
         r.occurrence == 0 ? r.label : fmt::format("{} #{}", r.label, r.occurrence + 1);
-    out += fmt::format("| {} | {} | {} | {} | {} | {} | {} | {} |\n", markdown_text(name),
+    out += fmt::format("| {} | {} | {} | {} | {} | {} | {} | {} |\n", file_name(name),
                        markdown_text(label), average_cell(r.base), average_cell(r.other),
                        percent(r.delta_percent), interval(r), p_cell(r.p_value), verdict_cell(r));
     hint = hint || r.needs_more_runs;
@@ -117,7 +122,7 @@ std::string noisy_sides(const Comparison& c) {
       if (file == 0 && !base_told.insert({r.label, r.occurrence}).second) continue;
       const std::string label =
           r.occurrence == 0 ? r.label : fmt::format("{} #{}", r.label, r.occurrence + 1);
-      out += fmt::format("- {} at {}: spread {:.2f}%: {}\n", markdown_text(c.files[file].name),
+      out += fmt::format("- {} at {}: spread {:.2f}%: {}\n", file_name(c.files[file].name),
                          markdown_text(label), side->spread_percent.value_or(0.0),
                          markdown_text(side->noise_cause.value_or("")));
     }
@@ -133,7 +138,7 @@ std::string unmatched(const Comparison& c) {
     std::string where;
     for (const std::size_t file : u.missing_in) {
       if (file < c.files.size())
-        where += (where.empty() ? "" : ", ") + markdown_text(c.files[file].name);
+        where += (where.empty() ? "" : ", ") + file_name(c.files[file].name);
     }
     const std::string variable = c.files.empty() ? "" : c.files[0].document.sweep.variable;
     out +=

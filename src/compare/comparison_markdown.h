@@ -10,7 +10,9 @@
 namespace brisk {
 
 // A few header lines and one table; file names, labels and context values are
-// escaped with markdown_text, so none of them can break the table or add markup.
+// escaped with markdown_text, so none of them can break the table or add markup,
+// and file names first with console_safe, so a pasted table shows them as the
+// console does and carries no control byte.
 std::string render_comparison_markdown(const Comparison& comparison);
 
 }  // namespace brisk

@@ -12,19 +12,12 @@ window.briskCharts = {
   timelines: []
 };
 
-// --- small DOM and text helpers -------------------------------------------
+const {
+  badge, binaryBytes, el, embeddedDocument, fixed2, isNumber, pageHeader, plural, ready,
+  secondsChart, section, spacedTicks, utc
+} = briskPage;
 
-function el(tag, attrs, ...children) {
-  const node = document.createElement(tag);
-  for (const [name, value] of Object.entries(attrs || {})) {
-    if (value !== undefined && value !== null && value !== false) node.setAttribute(name, value);
-  }
-  for (const child of children) {
-    if (child === null || child === undefined || child === false) continue;
-    node.append(child instanceof Node ? child : String(child));
-  }
-  return node;
-}
+// --- helpers of the comparison ----------------------------------------------
 
 const SVG = 'http://www.w3.org/2000/svg';
 function svg(tag, attrs, text) {
@@ -34,43 +27,12 @@ function svg(tag, attrs, text) {
   return node;
 }
 
-function plural(count, one, many) {
-  return count + ' ' + (count === 1 ? one : many);
-}
-
-function isNumber(value) {
-  return typeof value === 'number' && isFinite(value);
-}
-
-function fixed2(value) {
-  return isNumber(value) ? value.toFixed(2) : '---';
-}
-
 function signedPercent(value) {
   return isNumber(value) ? (value > 0 ? '+' : '') + value.toFixed(2) + '%' : '---';
 }
 
 function pText(p) {
   return !isNumber(p) ? '---' : p < 0.001 ? '<0.001' : p.toFixed(3);
-}
-
-function binaryBytes(bytes) {
-  const units = ['bytes', 'KiB', 'MiB', 'GiB', 'TiB', 'PiB'];
-  let unit = 0;
-  let value = bytes;
-  while (value >= 1024 && unit < units.length - 1) {
-    value /= 1024;
-    unit += 1;
-  }
-  return unit === 0 ? bytes + ' bytes' : value.toFixed(2) + ' ' + units[unit];
-}
-
-function utc(time) {
-  return time ? String(time).replace('T', ' ').replace('Z', ' UTC') : '';
-}
-
-function badge(text, kind, title) {
-  return el('span', {class: 'badge ' + kind, title: title}, text);
 }
 
 // Colour-blind-safe palette (Okabe-Ito, darkened for white paper).
@@ -82,21 +44,12 @@ function colour(file) {
 
 // --- the document ----------------------------------------------------------
 
-let data;
-try {
-  data = JSON.parse(document.getElementById('brisk-data').textContent);
-  if (!data || typeof data !== 'object' || !data.schema ||
-      data.schema.name !== 'brisk-comparison' || !Array.isArray(data.files) ||
-      data.files.length < 1 || !Array.isArray(data.rows) || !Array.isArray(data.differences) ||
-      !Array.isArray(data.unmatched)) {
-    throw new Error('it is not a brisk comparison document');
-  }
-} catch (error) {
-  root.append(
-      el('p', {class: 'notice bad'},
-         'The comparison embedded in this page cannot be read: ' + error.message));
-  return;
-}
+const data = embeddedDocument(
+    root, 'comparison',
+    (d) => d.schema && d.schema.name === 'brisk-comparison' && Array.isArray(d.files) &&
+        d.files.length >= 1 && Array.isArray(d.rows) && Array.isArray(d.differences) &&
+        Array.isArray(d.unmatched));
+if (!data) return;
 
 const files = data.files;
 const base = files[0];
@@ -141,10 +94,10 @@ function fileKey(index) {
 // --- header and notes ------------------------------------------------------
 
 function header() {
-  const title =
-      el('h1', null, 'brisk comparison ',
-         data.same_machine ? badge('same machine', 'good') : badge('different machines', 'warn'),
-         ' ', data.same_build ? badge('same build', 'good') : badge('different builds', 'warn'));
+  const badges = [
+    data.same_machine ? badge('same machine', 'good') : badge('different machines', 'warn'),
+    data.same_build ? badge('same build', 'good') : badge('different builds', 'warn')
+  ];
   const list = el('ol', {class: 'file-list', start: '0'});
   files.forEach((f, index) => {
     list.append(
@@ -158,7 +111,7 @@ function header() {
          'Change of each point\'s average against the base, Welch\'s t-test with a 95% ' +
              'interval; "faster" and "slower" need p < ' + data.significance_level +
              ' and a change beyond \u00b1' + data.threshold_percent + '%.');
-  return el('header', null, title, list, method, notes());
+  return pageHeader('brisk comparison ', badges, list, method, notes());
 }
 
 function notes() {
@@ -546,28 +499,11 @@ function scoreChart(box, keys) {
       x: {
         logscale: useLog,
         drawGrid: false,
-        ticker: (min, max, pixels) => thinTicks(ticks, min, max, pixels, useLog),
+        ticker: (min, max, pixels) => spacedTicks(ticks, min, max, pixels, useLog),
       },
       y: {axisLabelWidth: 56},
     },
   });
-}
-
-// Ticks at the points only, dropping a label that would touch the one before.
-function thinTicks(ticks, min, max, pixels, useLog) {
-  const position = useLog ? (v) => (Math.log(v) - Math.log(min)) / (Math.log(max) - Math.log(min)) :
-                            (v) => (v - min) / (max - min);
-  const kept = [];
-  let lastEnd = -Infinity;
-  for (const tick of ticks) {
-    if (tick.v < min || tick.v > max) continue;
-    const centre = position(tick.v) * pixels;
-    const half = 4 + 3.5 * tick.label.length;
-    if (centre - half < lastEnd) continue;
-    kept.push(tick);
-    lastEnd = centre + half;
-  }
-  return kept;
 }
 
 function legend() {
@@ -614,48 +550,19 @@ function timelinesOf(point) {
   return runs.filter((t) => Array.isArray(t.mgups) && t.mgups.length > 0);
 }
 
-// Whole seconds only, spaced so their labels never touch.
-function secondTicks(min, max, pixels) {
-  const first = Math.max(0, Math.ceil(min));
-  const last = Math.floor(max);
-  const room = Math.max(1, Math.floor(pixels / 36));
-  let step = 1;
-  for (const s of [1, 2, 5, 10, 20, 50, 100, 200, 500, 1000]) {
-    step = s;
-    if ((last - first + 1) / s <= room) break;
-  }
-  const ticks = [];
-  for (let v = Math.ceil(first / step) * step; v <= last; v += step) {
-    ticks.push({v: v, label: String(v)});
-  }
-  return ticks;
-}
-
 // One line per run of one file's point, on the scales both charts share.
 function timelineChart(box, file, runs, seconds, top) {
-  // The second from k to k + 1 in its middle, as on the report page.
-  const rows = [];
-  for (let k = 0; k < seconds; k += 1) {
-    rows.push([k + 0.5, ...runs.map((t) => (k < t.mgups.length && isNumber(t.mgups[k]) ?
-                                                t.mgups[k] : null))]);
-  }
   const dashed = {};
   runs.forEach((t, i) => {
     if (!t.valid) dashed['s' + i] = {strokePattern: [5, 4]};
   });
-  return new Dygraph(box, rows, {
-    labels: ['second', ...runs.map((t, i) => 's' + i)],
-    xlabel: 'time in the run (s)',
-    ylabel: 'MGups',
+  return secondsChart(box, runs.map((t, i) => 's' + i), runs.map((t) => t.mgups), {
     valueRange: [0, top],
-    dateWindow: [0, seconds],
-    drawPoints: seconds <= 60,
-    pointSize: 2,
     colors: runs.map(() => colour(file)),
     series: dashed,
     legend: 'never',
-    axes: {x: {drawGrid: false, ticker: secondTicks}, y: {axisLabelWidth: 56}},
-  });
+    axes: {y: {axisLabelWidth: 56}},
+  }, seconds);
 }
 
 function drawTimelinePair(pair, row) {
@@ -697,11 +604,10 @@ function drawTimelinePair(pair, row) {
 }
 
 function timelineSection() {
-  const section =
-      el('section', {id: 'timelines'}, el('h2', null, 'Second by second'));
-  root.append(section);
+  const part = section('timelines', 'Second by second');
+  root.append(part);
   if (!data.rows.length) {
-    section.append(el('p', {class: 'notice'}, 'No matched point to draw.'));
+    part.append(el('p', {class: 'notice'}, 'No matched point to draw.'));
     return;
   }
   const select = el('select', {id: 'timeline-point'});
@@ -710,7 +616,7 @@ function timelineSection() {
                      (files.length > 2 ? fileTag(r.file) + ', ' : '') + rowPoint(r)));
   });
   const pair = el('div', {class: 'timeline-pair', id: 'timeline-pair'});
-  section.append(
+  part.append(
       el('label', {class: 'pick'}, 'Point ', select), pair,
       el('p', {class: 'note'},
          'Each line is one run: its updates of every whole second, summed over its threads. ' +
@@ -900,5 +806,5 @@ deltaSection();
 scoreSection();
 timelineSection();
 root.append(machineSection());
-document.documentElement.setAttribute('data-brisk-ready', 'true');
+ready();
 })();

@@ -3,12 +3,7 @@
 (function() {
 'use strict';
 
-function element(tag, className, text) {
-  const node = document.createElement(tag);
-  if (className) node.className = className;
-  if (text !== undefined) node.textContent = text;
-  return node;
-}
+const {el, fixed2} = briskPage;
 
 function groupRuns(runs) {
   const groups = new Map();
@@ -29,15 +24,14 @@ function bestOf(runs) {
 }
 
 function drawGroup(main, group, index) {
-  const section = element('section', 'series');
-  section.id = 'series-' + index;
-  section.appendChild(element('h2', '', group.cpu + ' \u2014 ' + group.settings));
+  const section = el('section', {class: 'series', id: 'series-' + index},
+                     el('h2', null, group.cpu + ' \u2014 ' + group.settings));
   const best = bestOf(group.runs);
-  const note = element(
-      'p', 'best',
-      'best: ' + best.average.toFixed(2) + ' MGups (id ' + best.id + ', ' + best.time + ')');
+  const note =
+      el('p', {class: 'best'},
+         'best: ' + fixed2(best.average) + ' MGups (id ' + best.id + ', ' + best.time + ')');
   section.appendChild(note);
-  const chart = element('div', 'chart');
+  const chart = el('div', {class: 'chart'});
   section.appendChild(chart);
   main.appendChild(section);
   const rows = group.runs.map(function(run) {
@@ -66,12 +60,12 @@ function main() {
   try {
     runs = JSON.parse(document.getElementById('brisk-data').textContent);
   } catch (error) {
-    root.appendChild(element('p', 'notice', 'The embedded history cannot be read.'));
+    root.appendChild(el('p', {class: 'notice'}, 'The embedded history cannot be read.'));
     return;
   }
-  root.appendChild(element('h1', '', 'brisk history: ' + runs.length + ' saved scores'));
+  root.appendChild(el('h1', null, 'brisk history: ' + runs.length + ' saved scores'));
   if (runs.length === 0) {
-    root.appendChild(element('p', 'notice', 'No saved result to draw yet.'));
+    root.appendChild(el('p', {class: 'notice'}, 'No saved result to draw yet.'));
     return;
   }
   groupRuns(runs).forEach(function(group, index) {

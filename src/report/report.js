@@ -10,46 +10,12 @@ window.briskChart = null;
 window.briskTimeline = null;
 window.briskThreadTimeline = null;
 
-// --- small DOM and text helpers -------------------------------------------
+const {
+  badge, binaryBytes, el, embeddedDocument, fixed2, pageHeader, plural, ready, redrawWhenPrinted,
+  secondsChart, section, spacedTicks, utc
+} = briskPage;
 
-function el(tag, attrs, ...children) {
-  const node = document.createElement(tag);
-  for (const [name, value] of Object.entries(attrs || {})) {
-    if (value !== undefined && value !== null) node.setAttribute(name, value);
-  }
-  for (const child of children) {
-    if (child === null || child === undefined || child === false) continue;
-    node.append(child instanceof Node ? child : String(child));
-  }
-  return node;
-}
-
-function plural(count, one, many) {
-  return count + ' ' + (count === 1 ? one : many);
-}
-
-// fmt's "{:.2f}", as the console prints: the exact binary value rounded, an
-// exact tie to even. toFixed rounds a tie up (830.125 gives "830.13" where
-// the console says "830.12"); ties are the values whose fraction is an odd
-// multiple of 1/8, the only ones exact at the third decimal.
-function fixed2(value) {
-  if (Number.isInteger(value * 8) && !Number.isInteger(value * 4) && Math.abs(value) < 1e12) {
-    const low = Math.floor(value * 100);
-    return ((low % 2 === 0 ? low : low + 1) / 100).toFixed(2);
-  }
-  return value.toFixed(2);
-}
-
-function binaryBytes(bytes) {
-  const units = ['bytes', 'KiB', 'MiB', 'GiB', 'TiB', 'PiB'];
-  let unit = 0;
-  let value = bytes;
-  while (value >= 1024 && unit < units.length - 1) {
-    value /= 1024;
-    unit += 1;
-  }
-  return unit === 0 ? bytes + ' bytes' : fixed2(value) + ' ' + units[unit];
-}
+// --- text helpers of the report --------------------------------------------
 
 // Exact: 3579545 Hz is "3.579545 MHz", never a rounded 3.58.
 function frequency(hz) {
@@ -63,34 +29,16 @@ function frequency(hz) {
   return hz + ' Hz';
 }
 
-// "2026-12-09T15:05:04Z" as written, in UTC: no conversion that could shift it.
-function utc(time) {
-  return time ? time.replace('T', ' ').replace('Z', ' UTC') : '';
-}
-
 function quoteArgument(arg) {
   return arg === '' || /[\s"']/.test(arg) ? '"' + arg.replace(/"/g, '\\"') + '"' : arg;
 }
 
-function badge(text, kind, title) {
-  return el('span', {class: 'badge ' + kind, title: title}, text);
-}
-
 // --- the document ----------------------------------------------------------
 
-let data;
-try {
-  data = JSON.parse(document.getElementById('brisk-data').textContent);
-  if (!data || typeof data !== 'object' || !data.brisk || !data.sweep || !data.machine ||
-      !Array.isArray(data.runs) || !Array.isArray(data.summary)) {
-    throw new Error('it is not a brisk results document');
-  }
-} catch (error) {
-  root.append(
-      el('p', {class: 'notice bad'},
-         'The results embedded in this page cannot be read: ' + error.message));
-  return;
-}
+const data = embeddedDocument(
+    root, 'results',
+    (d) => d.brisk && d.sweep && d.machine && Array.isArray(d.runs) && Array.isArray(d.summary));
+if (!data) return;
 
 const sweep = data.sweep;
 const points = sweep.points;
@@ -237,10 +185,9 @@ function header() {
   const {cpu, topology, memory, os} = data.machine;
   const timers = data.timers;
   const s = data.settings;
-  const title =
-      el('h1', null, 'brisk ' + b.version + ' results ',
-         finished ? badge('finished', 'good') :
-                    badge('running', 'warn', 'the sweep had not ended when this page was written'));
+  const status = finished ?
+      badge('finished', 'good') :
+      badge('running', 'warn', 'the sweep had not ended when this page was written');
   const facts = el('dl', {class: 'facts'});
 
   // The end on the same day shows its time only.
@@ -297,7 +244,7 @@ function header() {
           (points.length ? ': ' + points.join(', ') : ''));
   fact(facts, 'Program', 'brisk ' + b.version + ', ' + b.compiler + ', ' + b.target);
   fact(facts, 'Command line', el('code', null, b.command_line.map(quoteArgument).join(' ')));
-  return el('header', null, title, facts);
+  return pageHeader('brisk ' + b.version + ' results ', [status], facts);
 }
 
 // --- results table, the console's texts ------------------------------------
@@ -427,22 +374,7 @@ function pointTicker(useLog) {
                                       .sort((a, b) => a - b)
                                       .map((v) => ({v: v, label: String(v)})) :
                                   points.map((label, index) => ({v: index, label: label}));
-  return function(min, max, pixels) {
-    const position = useLog ?
-        (v) => (Math.log(v) - Math.log(min)) / (Math.log(max) - Math.log(min)) :
-        (v) => (v - min) / (max - min);
-    const kept = [];
-    let lastEnd = -Infinity;
-    for (const tick of ticks) {
-      if (tick.v < min || tick.v > max) continue;
-      const centre = position(tick.v) * pixels;
-      const half = 4 + 3.5 * tick.label.length;
-      if (centre - half < lastEnd) continue;
-      kept.push(tick);
-      lastEnd = centre + half;
-    }
-    return kept;
-  };
+  return (min, max, pixels) => spacedTicks(ticks, min, max, pixels, useLog);
 }
 
 function drawChart(box, legend) {
@@ -513,21 +445,16 @@ function drawChart(box, legend) {
       ctx.restore();
     },
   });
-  const redraw = () => chart.resize();
-  window.addEventListener('beforeprint', redraw);
-  window.addEventListener('afterprint', redraw);
-  return chart;
+  return redrawWhenPrinted(chart);
 }
 
 function chartSection() {
-  const section =
-      el('section', {id: 'chart-section'},
-         el('h2', null, chartTitles[variable] || 'Score by ' + variable));
+  const part = section('chart-section', chartTitles[variable] || 'Score by ' + variable);
   const valid = placedRuns.filter((p) => p.valid);
   const invalid = placedRuns.filter((p) => !p.valid);
-  root.append(section);
+  root.append(part);
   if (!valid.length) {
-    section.append(
+    part.append(
         el('p', {class: 'notice'},
            data.runs.length ?
                'No valid run to draw: every run so far was invalid or refused (see below).' :
@@ -540,8 +467,8 @@ function chartSection() {
       'aria-label': 'MGups of every valid run by ' + variable
     });
     const legend = el('div', {class: 'chart-legend'});
-    section.append(el('div', {class: 'chart-frame'}, box), legend);
-    section.append(
+    part.append(el('div', {class: 'chart-frame'}, box), legend);
+    part.append(
         el('p', {class: 'note'},
            numericVariable ?
                'Each dot is one valid run; the line joins the averages of the table.' :
@@ -558,7 +485,7 @@ function chartSection() {
              valid.length ? ': invalid, not drawn (\u2715 on the chart)' : ': invalid',
              el('span', {class: 'reasons'}, ...reasons.map((r) => el('span', null, r)))));
     }
-    section.append(el('h3', null, plural(invalid.length, 'invalid run', 'invalid runs')), list);
+    part.append(el('h3', null, plural(invalid.length, 'invalid run', 'invalid runs')), list);
   }
 }
 
@@ -572,57 +499,19 @@ function timelineOf(run) {
   return t && ok(t.mgups) ? t : null;
 }
 
-// Whole seconds only, spaced so their labels never touch.
-function secondTicks(min, max, pixels) {
-  const first = Math.max(0, Math.ceil(min));
-  const last = Math.floor(max);
-  const room = Math.max(1, Math.floor(pixels / 36));
-  let step = 1;
-  for (const s of [1, 2, 5, 10, 20, 50, 100, 200, 500, 1000]) {
-    step = s;
-    if ((last - first + 1) / s <= room) break;
-  }
-  const ticks = [];
-  for (let v = Math.ceil(first / step) * step; v <= last; v += step) {
-    ticks.push({v: v, label: String(v)});
-  }
-  return ticks;
-}
-
-// One line per series over the seconds of the run, the second from k to
-// k + 1 drawn in its middle, so a drop the warning names "from k s" lies
-// between those ticks.
+// Each series a line over the run's seconds, with the report's legend.
 function drawTimeline(box, legend, names, series) {
-  const seconds = Math.max(...series.map((s) => s.length));
-  const rows = [];
-  for (let k = 0; k < seconds; k += 1) {
-    rows.push([k + 0.5, ...series.map((s) => (k < s.length ? s[k] : null))]);
-  }
-  const chart = new Dygraph(box, rows, {
-    labels: ['second', ...names],
-    xlabel: 'time in the run (s)',
-    ylabel: 'MGups',
+  return redrawWhenPrinted(secondsChart(box, names, series, {
     includeZero: true,
-    drawPoints: seconds <= 60,
-    pointSize: 2,
     strokeWidth: 1.5,
     labelsDiv: legend,
     legend: 'always',
     labelsSeparateLines: false,
-    dateWindow: [0, seconds],
     axes: {
-      x: {
-        valueFormatter: (x) => (x - 0.5) + '\u2013' + (x + 0.5) + ' s',
-        ticker: secondTicks,
-        drawGrid: false
-      },
+      x: {valueFormatter: (x) => (x - 0.5) + '\u2013' + (x + 0.5) + ' s'},
       y: {axisLabelWidth: 64, valueFormatter: (y) => fixed2(y)}
     }
-  });
-  const redraw = () => chart.resize();
-  window.addEventListener('beforeprint', redraw);
-  window.addEventListener('afterprint', redraw);
-  return chart;
+  }));
 }
 
 function chartBox(id, label) {
@@ -631,11 +520,11 @@ function chartBox(id, label) {
   return {box: box, legend: legend, frame: el('div', {class: 'chart-frame'}, box)};
 }
 
-function threadView(section, runs) {
+function threadView(part, runs) {
   const select = el('select', {id: 'thread-timeline-run'});
   runs.forEach((placed, i) => select.append(el('option', {value: i}, runName(placed))));
   const view = chartBox('thread-timeline-chart', 'MGups of each thread, second by second');
-  section.append(
+  part.append(
       el('h3', null, 'Each thread, second by second'),
       el('label', {class: 'pick'}, 'Run ', select), view.frame, view.legend);
   const draw = () => {
@@ -652,12 +541,11 @@ function threadView(section, runs) {
 }
 
 function timelineSection() {
-  const section =
-      el('section', {id: 'timeline'}, el('h2', null, 'Second by second'));
-  root.append(section);
+  const part = section('timeline', 'Second by second');
+  root.append(part);
   const drawn = placedRuns.filter((p) => p.valid && timelineOf(p.run));
   if (!drawn.length) {
-    section.append(
+    part.append(
         el('p', {class: 'note'},
            placedRuns.some((p) => p.valid) ?
                'The runs of this document were not recorded second by second.' :
@@ -665,7 +553,7 @@ function timelineSection() {
     return;
   }
   const view = chartBox('timeline-chart', 'MGups of every valid run, second by second');
-  section.append(view.frame, view.legend,
+  part.append(view.frame, view.legend,
                  el('p', {class: 'note'},
                     'One line per valid run: the updates of each whole second, summed over ' +
                         'its threads. A line that sags is a run that lost its pace.'));
@@ -675,7 +563,7 @@ function timelineSection() {
     const threads = timelineOf(p.run).threads;
     return Array.isArray(threads) && threads.length > 1;
   });
-  if (threaded.length) threadView(section, threaded);
+  if (threaded.length) threadView(part, threaded);
 }
 
 // --- per-thread bars -------------------------------------------------------
@@ -760,23 +648,21 @@ function threadSection() {
 // --- brisk stability: one bar per logical processor -------------------------
 
 function stabilityFailureText(failure) {
-  const what = failure.first_wrong_value === null ?
-      failure.text :
-      failure.wrong_values + ' wrong values, first ' + failure.first_wrong_value + ': expected ' +
-          failure.expected + ', found ' + failure.found;
-  return what + ', round ' + failure.round;
+  if (failure.first_wrong_value === null) return failure.text + ', round ' + failure.round;
+  return failure.wrong_values + ' wrong values, first ' + failure.first_wrong_value +
+      ': expected ' + failure.expected + ', found ' + failure.found + ', round ' + failure.round;
 }
 
 function stabilitySection(stability) {
   const rows = stability.rows;
-  const section =
-      el('section', {id: 'stability'}, el('h2', null, 'MGups of each logical processor'),
-         el('p', {class: 'note'},
-            'One benchmark thread on one logical processor at a time, ' +
-                plural(stability.rounds, 'round', 'rounds') + ', standing_wave with its whole ' +
-                'grid compared bit for bit. Slow: more than 10% below the median.'));
+  const box = section('stability', 'MGups of each logical processor');
+  box.append(
+      el('p', {class: 'note'},
+         'One benchmark thread on one logical processor at a time, ' +
+             plural(stability.rounds, 'round', 'rounds') + ', standing_wave with its ' +
+             'whole grid compared bit for bit. Slow: more than 10% below the median.'));
   const scale = Math.max(0, ...rows.map((r) => r.mgups || 0));
-  const box = el('div', {class: 'bars stability-bars'});
+  const bars = el('div', {class: 'bars stability-bars'});
   for (const row of rows) {
     const p = row.processor;
     const name = (row.package === null ? '?' : 'P' + row.package) + ' C' + row.core + ' L' +
@@ -785,28 +671,30 @@ function stabilitySection(stability) {
     bar.style.width = (scale > 0 && row.mgups ? 100 * row.mgups / scale : 0) + '%';
     const marks = el('span', {class: 'bar-mark'});
     if (row.failure) {
-      marks.append(badge(row.failure.wrong_value ? 'wrong values' : 'failed', 'bad',
-                         stabilityFailureText(row.failure)));
+      marks.append(badge(
+          row.failure.wrong_value ? 'wrong values' : 'failed', 'bad',
+          stabilityFailureText(row.failure)));
     }
     if (row.slow) marks.append(badge('slow', 'warn', 'more than 10% below the median'));
     const classes = 'bar-row' + (row.failure ? ' failing' : '') + (row.slow ? ' slow' : '');
-    box.append(el('div', {class: classes, title: row.failure ? stabilityFailureText(row.failure) : 'ok'},
-                  el('span', {class: 'bar-label'}, name), el('span', {class: 'bar-track'}, bar),
-                  el('span', {class: 'bar-value'}, row.mgups === null ? '-' : fixed2(row.mgups)),
-                  marks));
+    bars.append(
+        el('div', {class: classes, title: row.failure ? stabilityFailureText(row.failure) : 'ok'},
+           el('span', {class: 'bar-label'}, name), el('span', {class: 'bar-track'}, bar),
+           el('span', {class: 'bar-value'}, row.mgups === null ? '-' : fixed2(row.mgups)), marks));
   }
-  section.append(box);
+  box.append(bars);
   const failing = rows.filter((r) => r.failure);
   if (failing.length) {
     const list = el('ul', {class: 'invalid-runs'});
     for (const row of failing) {
-      list.append(el('li', null, 'core ' + row.core + ', logical processor ' + row.processor.number +
-                                     ': ', el('span', {class: 'reasons'}, stabilityFailureText(row.failure))));
+      list.append(
+          el('li', null, 'core ' + row.core + ', logical processor ' + row.processor.number + ': ',
+             el('span', {class: 'reasons'}, stabilityFailureText(row.failure))));
     }
-    section.append(list);
+    box.append(list);
   }
-  if (!rows.length) section.append(el('p', {class: 'note'}, 'No logical processor was checked.'));
-  return section;
+  if (!rows.length) box.append(el('p', {class: 'note'}, 'No logical processor was checked.'));
+  return box;
 }
 
 // --- what else the machine did during each run ------------------------------
@@ -866,8 +754,9 @@ function conditionsSection() {
 
 // --- page ------------------------------------------------------------------
 
-document.title = 'brisk ' + data.brisk.version + ' ' + variable + ' sweep, ' +
-    utc(data.brisk.start_time) + (finished ? '' : ' (running)');
+document.title = 'brisk ' + data.brisk.version + ' ' +
+    (data.stability ? 'stability' : variable + ' sweep') + ', ' + utc(data.brisk.start_time) +
+    (finished ? '' : ' (running)');
 root.append(header());
 if (data.schema && data.schema.version !== 1) {
   root.append(
@@ -878,7 +767,7 @@ if (data.schema && data.schema.version !== 1) {
 // A stability check has no sweep: its table of logical processors is the page.
 if (data.stability) {
   root.append(stabilitySection(data.stability));
-  document.documentElement.setAttribute('data-brisk-ready', 'true');
+  ready();
   return;
 }
 root.append(resultsTable());
@@ -887,5 +776,5 @@ if (conditions) root.append(conditions);
 chartSection();
 timelineSection();
 root.append(threadSection());
-document.documentElement.setAttribute('data-brisk-ready', 'true');
+ready();
 })();

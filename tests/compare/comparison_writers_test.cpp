@@ -117,7 +117,8 @@ TEST(ComparisonCsv, RowsQuoteNamesAndKeepFullPrecision) {
 
 TEST(ComparisonMarkdown, EscapesNamesAndKeepsOneCellPerColumn) {
   const std::string md = render_comparison_markdown(two_rows());
-  EXPECT_NE(md.find(R"(run "a",\|\*b\*\|  \</script\>\<!--x.json)"), std::string::npos) << md;
+  EXPECT_NE(md.find(R"(run "a",\|\*b\*\|\\x0d\\x0a\</script\>\<!--x.json)"), std::string::npos)
+      << md;
   EXPECT_NE(md.find(R"(cpu.brand: A \| B vs C \*D\*)"), std::string::npos) << md;
   EXPECT_NE(md.find("Test CPU @ 3.00GHz, threads sweep)"), std::string::npos)
       << "brand trimmed: " << md;
@@ -144,6 +145,28 @@ TEST(ComparisonMarkdown, EscapesNamesAndKeepsOneCellPerColumn) {
             std::string::npos)
       << md;
   EXPECT_NE(md.find("- 4: missing in base.json"), std::string::npos) << md;
+}
+
+// Foreign names show as on the console, in the file list and the table alike.
+TEST(ComparisonMarkdown, FileNamesShowAsOnTheConsole) {
+  const struct {
+    std::string name;
+    std::string shown;
+  } cases[] = {
+      {"\x1b[2Jwipe.json", R"(\\x1b\[2Jwipe.json)"},
+      {"csi\xc2\x9b\x07.json", R"(csi\\xc2\\x9b\\x07.json)"},
+      {"bad\xff.json", R"(bad\\xff.json)"},
+      {"r\xc3\xa9sultat.json", "r\xc3\xa9sultat.json"},
+      {"C:\\r\\a.json", R"(C:\\r\\a.json)"},
+  };
+  for (const auto& [name, shown] : cases) {
+    Comparison c = two_rows();
+    c.files[1].name = name;
+    const std::string md = render_comparison_markdown(c);
+    EXPECT_NE(md.find("- **file 1:** " + shown + " (brisk v"), std::string::npos) << md;
+    EXPECT_NE(md.find("\n| " + shown + " | 1 |"), std::string::npos) << md;
+    EXPECT_EQ(md.find('\x1b'), std::string::npos) << md;
+  }
 }
 
 TEST(ComparisonMarkdown, SameMachineAndBuildSaidInOneLine) {

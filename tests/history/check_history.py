@@ -19,7 +19,6 @@ import shlex
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "results"))
@@ -301,13 +300,11 @@ def check_disturbed_runs_marked(brisk):
 
 def check_trend_page(brisk):
     sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "report"))
-    from check_report import start_browser
+    from page_browser import browser
     page = brisk.path("h.html")
     html = open(page, encoding="utf-8").read()
     expect("<script src" not in html and "<link" not in html, "an external resource")
-    profile = tempfile.mkdtemp(prefix="brisk-history-chromium-")
-    driver = start_browser(profile)
-    try:
+    with browser("history") as driver:
         driver.get("file://" + page)
         time.sleep(1)
         state = driver.execute_script(
@@ -317,9 +314,6 @@ def check_trend_page(brisk):
             " requests: performance.getEntriesByType('resource').length}")
         errors = [e for e in driver.get_log("browser") if e["level"] == "SEVERE"]
         driver.save_screenshot(brisk.path("history.png"))
-    finally:
-        driver.quit()
-        shutil.rmtree(profile, ignore_errors=True)
     expect(not errors, f"console errors: {errors}")
     expect(state["series"] >= 2 and state["charts"] >= state["series"], f"{state}")
     expect(state["best"] == state["series"] and state["requests"] == 0, f"{state}")

@@ -22,17 +22,13 @@ docs/compare.png).
 import argparse
 import json
 import os
-import shutil
 import sys
-import tempfile
-import time
 
 import jsonschema
 from PIL import Image
-from selenium.common.exceptions import NoAlertPresentException
 
-# The report's check knows how to start the browser and read a page.
-from check_report import Checks, embedded_document, page_width_fits, start_browser  # noqa: E402
+from page_browser import Checks, browser, embedded_document, open_page, page_width_fits, \
+    whole_page_shot
 
 SCHEMA_PATH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "schema",
                            "brisk-comparison.schema.json")
@@ -112,20 +108,7 @@ def point_name(doc, row):
 
 
 def load(checks, driver, page):
-    name = os.path.basename(page)
-    driver.get("file://" + os.path.abspath(page))
-    try:
-        alert = driver.switch_to.alert
-        checks.check(False, f"{name}: no dialog opened", alert.text)
-        alert.accept()
-    except NoAlertPresentException:
-        pass
-    deadline = time.time() + 15
-    state = driver.execute_script(PAGE_STATE)
-    while not state["ready"] and time.time() < deadline:
-        time.sleep(0.2)
-        state = driver.execute_script(PAGE_STATE)
-    return state
+    return open_page(checks, driver, os.path.abspath(page), PAGE_STATE)
 
 
 def check_chart(checks, name, doc, state):
@@ -217,7 +200,8 @@ return window.briskCharts.timelines.map((g) => ({
   series: g.getLabels().slice(1).map((label, i) =>
       (g.layout_.points[i] || []).filter((p) => p.yval !== null && isFinite(p.canvasy))
                                  .map((p) => p.yval)),
-  range: g.yAxisRange()
+  range: g.yAxisRange(),
+  ticks: g.layout_.xticks.map((t) => t.label)
 }));
 """
 
@@ -231,6 +215,7 @@ def check_timelines(checks, driver, name, doc):
         if not checks.check(charts is not None, f"{name}: a point can be chosen for the timelines"):
             return
         expected = []
+        seconds = 0
         for file in (0, row["file"]):
             point = next(p for p in files[file]["points"]
                          if p["label"] == row["label"] and p["occurrence"] == row["occurrence"])
@@ -238,12 +223,19 @@ def check_timelines(checks, driver, name, doc):
                     if t["mgups"]]
             if runs:
                 expected.append(runs)
+            seconds = max([seconds] + [len(t["mgups"]) for t in point["timelines"]])
         where = f"{name}: row {index} ({point_name(doc, row)}, file {row['file']})"
         checks.check([c["series"] for c in charts] == expected,
                      f"{where}: one line per run and side, its seconds drawn",
                      f"{[c['series'] for c in charts]} != {expected}")
         checks.check(len({tuple(c["range"]) for c in charts}) <= 1, f"{where}: one shared scale",
                      str([c["range"] for c in charts]))
+        # A short run's every second lies between two labelled ticks, on both sides.
+        if 0 < seconds <= 10:
+            ticks = [str(s) for s in range(seconds + 1)]
+            checks.check(all(c["ticks"] == ticks for c in charts),
+                         f"{where}: time axes label every second ({seconds})",
+                         str([c["ticks"] for c in charts]))
 
 
 def check_page(checks, driver, page, shot, width):
@@ -267,14 +259,8 @@ def check_page(checks, driver, page, shot, width):
     check_timelines(checks, driver, name, doc)
     checks.check(page_width_fits(driver, 390), f"{name}: no sideways scrolling at 390 px")
     # The screenshot shows the table in the document's order.
-    state = load(checks, driver, page)
-    driver.set_window_size(width, 900)
-    time.sleep(0.3)
-    height = driver.execute_script("return document.documentElement.scrollHeight")
-    driver.set_window_size(width, min(max(height + 140, 600), 8000))
-    time.sleep(0.5)
-    driver.save_screenshot(shot)
-    driver.set_window_size(1000, 900)
+    load(checks, driver, page)
+    whole_page_shot(driver, shot, width)
     return doc
 
 
@@ -288,9 +274,7 @@ def main():
     out_dir = os.path.abspath(opts.out)
     os.makedirs(out_dir, exist_ok=True)
     checks = Checks()
-    profile = tempfile.mkdtemp(prefix="brisk-compare-chromium-")
-    driver = start_browser(profile)
-    try:
+    with browser("compare") as driver:
         for index, page in enumerate(opts.pages):
             shot = os.path.join(out_dir, os.path.splitext(os.path.basename(page))[0] + ".png")
             if os.path.exists(shot):
@@ -301,9 +285,6 @@ def main():
                 image = Image.open(shot).convert("RGB")
                 image.quantize(colors=256, method=Image.Quantize.MEDIANCUT).save(opts.shot,
                                                                                  optimize=True)
-    finally:
-        driver.quit()
-        shutil.rmtree(profile, ignore_errors=True)
     print(f"compare page: {checks.passed} passed, {checks.failed} failed")
     return 1 if checks.failed else 0
 

@@ -27,17 +27,15 @@ import shlex
 import shutil
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 
 import jsonschema
-from selenium import webdriver
-from selenium.common.exceptions import NoAlertPresentException
-from selenium.webdriver.chrome.service import Service
+
+from page_browser import Checks, browser, embedded_document, open_page, page_width_fits, \
+    whole_page_shot
 
 RUN_ARGS = ["-d", "1", "-s", "64", "--harness-sub-runs", "2"]
-DATA_OPEN = '<script type="application/json" id="brisk-data">'
 SCHEMA_PATH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "schema",
                            "brisk-results.schema.json")
 
@@ -47,40 +45,6 @@ def schema_errors(doc):
     with open(SCHEMA_PATH, encoding="utf-8") as f:
         validator = jsonschema.Draft202012Validator(json.load(f))
     return "; ".join(error.message for error in validator.iter_errors(doc))
-
-
-class Checks:
-    def __init__(self):
-        self.passed = 0
-        self.failed = 0
-
-    def check(self, ok, what, detail=""):
-        if ok:
-            self.passed += 1
-            print(f"ok: {what}")
-        else:
-            self.failed += 1
-            print(f"FAIL: {what}" + (f": {detail}" if detail else ""))
-        return ok
-
-
-def embedded_document(html_text):
-    """The JSON the page carries, read apart from the page's own script."""
-    start = html_text.index(DATA_OPEN) + len(DATA_OPEN)
-    end = html_text.index("</script>", start)
-    # "<\/" and "\u003c" are JSON escapes: json.loads reads them back.
-    return json.loads(html_text[start:end])
-
-
-def start_browser(profile):
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
-    for flag in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
-                 "--proxy-server=127.0.0.1:9", "--no-first-run", "--hide-scrollbars",
-                 f"--user-data-dir={profile}", "--window-size=1000,900"):
-        options.add_argument(flag)
-    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-    return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 
 
 PAGE_STATE = r"""
@@ -122,21 +86,13 @@ const lines = (chart) => chart ? chart.getLabels().slice(1).map((label, i) => ({
                                          .map((p) => p.yval)
 })) : null;
 out.timeline = lines(window.briskTimeline);
+out.timelineTicks = window.briskTimeline ?
+    window.briskTimeline.layout_.xticks.map((t) => t.label) : null;
 out.threadTimeline = lines(window.briskThreadTimeline);
 out.threadTimelineRuns = [...document.querySelectorAll('#thread-timeline-run option')]
                              .map((o) => o.textContent);
 return out;
 """
-
-
-def page_width_fits(driver, width):
-    driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
-                           {"width": width, "height": 800, "deviceScaleFactor": 1, "mobile": True})
-    time.sleep(0.3)
-    fits = driver.execute_script(
-        "return document.documentElement.scrollWidth <= document.documentElement.clientWidth")
-    driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
-    return fits
 
 
 def run_name(doc, run):
@@ -156,6 +112,14 @@ def check_timeline(checks, name, doc, state):
     expected = [{"name": run_name(doc, r), "values": r["timeline"]["mgups"]} for r in drawn]
     checks.check(lines == expected, f"{name}: timeline draws one line per run ({len(drawn)})",
                  f"{lines} != {expected}")
+    # A short run's every second lies between two labelled ticks, its last
+    # one (the only one of a 1-second run) too.
+    seconds = max(len(r["timeline"]["mgups"]) for r in drawn)
+    if seconds <= 10:
+        ticks = [str(s) for s in range(seconds + 1)]
+        checks.check(state["timelineTicks"] == ticks,
+                     f"{name}: time axis labels every second of the run ({seconds})",
+                     f"{state['timelineTicks']} != {ticks}")
     threaded = [r for r in drawn if len(r["timeline"]["threads"]) > 1]
     checks.check(state["threadTimelineRuns"] == [run_name(doc, r) for r in threaded],
                  f"{name}: thread view offered for the runs with more than one thread",
@@ -176,19 +140,7 @@ def check_page(checks, driver, page, shot, expect_running=None):
     with open(page, encoding="utf-8") as f:
         html_text = f.read()
     doc = embedded_document(html_text)
-    driver.get("file://" + os.path.abspath(page))
-    # A text of the document that ran as markup would show itself this way.
-    try:
-        alert = driver.switch_to.alert
-        checks.check(False, f"{name}: no dialog opened", alert.text)
-        alert.accept()
-    except NoAlertPresentException:
-        pass
-    deadline = time.time() + 15
-    state = driver.execute_script(PAGE_STATE)
-    while not state["ready"] and time.time() < deadline:
-        time.sleep(0.2)
-        state = driver.execute_script(PAGE_STATE)
+    state = open_page(checks, driver, os.path.abspath(page), PAGE_STATE)
     log = driver.get_log("browser")
     severe = [e["message"] for e in log if e["level"] == "SEVERE"]
     for entry in log:
@@ -277,11 +229,7 @@ def check_page(checks, driver, page, shot, expect_running=None):
                          f"{name}: invalid cell of {label} carries its reasons")
 
     checks.check(page_width_fits(driver, 390), f"{name}: no sideways scrolling at 390 px")
-    height = driver.execute_script("return document.documentElement.scrollHeight")
-    driver.set_window_size(1000, min(max(height + 120, 600), 6000))
-    time.sleep(0.3)
-    driver.save_screenshot(shot)
-    driver.set_window_size(1000, 900)
+    whole_page_shot(driver, shot, 1000)
     return doc
 
 
@@ -509,9 +457,7 @@ def main():
     out_dir = os.path.abspath(opts.out)
     os.makedirs(out_dir, exist_ok=True)
     checks = Checks()
-    profile = tempfile.mkdtemp(prefix="brisk-report-chromium-")
-    driver = start_browser(profile)
-    try:
+    with browser("report") as driver:
         if opts.sample:
             invalid = 0
             for page in opts.sample:
@@ -544,9 +490,6 @@ def main():
                 checks.check(not errors, "running: the document follows the schema", errors)
                 print(f"  the copy holds {len(doc['runs'])} of "
                       f"{len(doc['sweep']['points']) * doc['sweep']['sub_runs']} runs")
-    finally:
-        driver.quit()
-        shutil.rmtree(profile, ignore_errors=True)
     print(f"report: {checks.passed} passed, {checks.failed} failed")
     return 1 if checks.failed else 0
 
