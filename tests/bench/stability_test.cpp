@@ -89,8 +89,9 @@ TEST(Stability, SlowMeansMoreThanTenPercentBelowTheMedian) {
     std::vector<bool> slow;
   };
   const Case cases[] = {
-      {{100.0, 90.0, 89.9}, {false, false, true}},                // median 90: 81 is the line
-      {{100.0, 100.0, 89.0, 95.0}, {false, false, true, false}},  // median 97.5
+      {{100.0, 90.0, 80.9}, {false, false, true}},                // median 90: 81 is the line
+      {{100.0, 90.0, 81.0}, {false, false, false}},               // on the line: not below it
+      {{100.0, 100.0, 87.7, 95.0}, {false, false, true, false}},  // median 97.5: 87.75
       {{100.0, std::nullopt, 50.0}, {false, false, true}},        // a row with no rate
       {{std::nullopt}, {false}},
   };

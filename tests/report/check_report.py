@@ -32,8 +32,8 @@ import time
 
 import jsonschema
 
-from page_browser import Checks, browser, embedded_document, open_page, page_width_fits, \
-    whole_page_shot
+from page_browser import DATA_OPEN, Checks, browser, embedded_document, open_page, \
+    page_width_fits, whole_page_shot
 
 RUN_ARGS = ["-d", "1", "-s", "64", "--harness-sub-runs", "2"]
 SCHEMA_PATH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "schema",
@@ -375,8 +375,7 @@ return {
 
 
 def open_stability_page(checks, driver, page, name, shot):
-    driver.get("file://" + os.path.abspath(page))
-    state = driver.execute_script(STABILITY_STATE)
+    state = open_page(checks, driver, os.path.abspath(page), STABILITY_STATE)
     errors = [e["message"] for e in driver.get_log("browser") if e["level"] == "SEVERE"]
     checks.check(not errors, f"{name}: no console error", "; ".join(errors))
     checks.check(state["ready"], f"{name}: page drew itself")

@@ -187,7 +187,7 @@ TEST(StandingWave, FlippedPadLaneInTheFmaVariant) {
   EXPECT_EQ(mismatch_place(*found), "E(27, 30, 33).pad");
   EXPECT_EQ(testing::bits_of(found->expected), 0u);
   EXPECT_NE(found->found, 0.0);
-  EXPECT_EQ(workload.grid().e.at(30, 30, 30).pad, 2.0);
+  EXPECT_NE(workload.grid().e.at(30, 30, 30).pad, 0.0);
   EXPECT_GT(found->wrong_values, 10u);
 }
 
