@@ -18,7 +18,7 @@ ensure_packages cmake g++ make binutils dpkg-dev libfmt-dev libgtest-dev libgmoc
   googletest libbenchmark-dev g++-mingw-w64-x86-64-posix wine64 qemu-user \
   nlohmann-json3-dev libjs-dygraphs help2man man-db python3-jsonschema \
   chromium chromium-driver python3-selenium python3-pil libboost-math-dev python3-scipy clang \
-  libfuzzer-14-dev libclang-rt-14-dev
+  libfuzzer-14-dev libclang-rt-14-dev lintian
 
 # Wine gets a prefix of its own inside the build tree; whatever wineserver
 # this run starts is ended on the way out, pass or fail.

@@ -3,10 +3,14 @@
 #
 #   check_packages.sh <linux-package-dir> <windows-package-dir> <wine>
 #
-# - the .deb and the .tar.gz hold the program, the README, the licenses, the
-#   results schema and the manual page (`man brisk` shows it);
+# - the .deb and the .tar.gz hold the program, the README, the results schema
+#   and the manual page (`man brisk` shows it); the .tar.gz the licenses, the
+#   .deb instead a copyright file in Debian's format that names both licenses
+#   and a changelog whose latest version is the project's;
 #   the installed brisk answers --help and makes a valid 1-second run;
-#   the .deb's dependencies are met on this system;
+#   the .deb's dependencies are met on this system; lintian finds no error in
+#   it and no missing hardening, and readelf shows its brisk a PIE with full
+#   RELRO, stack canaries and fortified functions;
 # - the .zip holds brisk.exe, the README, the licenses and the results
 #   schema; brisk.exe imports
 #   nothing but Windows system DLLs, and under Wine answers --help and makes
@@ -74,6 +78,50 @@ try_program() {
   fi
 }
 
+# check_copyright <file>: Debian's machine-readable format, brisk's paragraph
+# and dygraphs', and the Expat text word for word as brisk's LICENSE has it.
+check_copyright() {
+  local file=$1 text licence
+  [[ -s $file ]] || return 0
+  [[ $(head -n1 "$file") == "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ]] ||
+    fail "copyright: not in Debian's machine-readable format"
+  grep -q "^Copyright: .*the brisk developers" "$file" || fail "copyright: brisk's holders missing"
+  grep -q "^Files: dygraph.min.js" "$file" && grep -q "Dan Vanderkam" "$file" ||
+    fail "copyright: no paragraph for the inlined dygraphs"
+  text=$(awk '/^License: Expat$/ { body = 1; next } body && /^ / { print; next } { body = 0 }' "$file" |
+    sed 's/^ \.$//; s/^ //' | tr -s ' \n' '  ')
+  licence=$(sed -n '/^Permission is hereby granted/,$p' "$(dirname "$0")/../LICENSE" | tr -s ' \n' '  ')
+  [[ -n $text && $text == "$licence" ]] || fail "copyright: the Expat text differs from LICENSE"
+}
+
+# check_hardening <elf>: what Debian's build flags give a program.
+check_hardening() {
+  local elf=$1 dynamic symbols before=$failures
+  dynamic=$(readelf -dW "$elf")
+  symbols=$(readelf --dyn-syms -W "$elf")
+  readelf -lW "$elf" | grep -q "GNU_RELRO" || fail "$elf: no GNU_RELRO segment"
+  grep -qE "\(FLAGS\).*BIND_NOW|\(BIND_NOW\)" <<<"$dynamic" || fail "$elf: not bound now (BIND_NOW)"
+  grep -qE "\(FLAGS_1\).* NOW" <<<"$dynamic" || fail "$elf: no NOW in FLAGS_1"
+  grep -qE "\(FLAGS_1\).* PIE" <<<"$dynamic" || fail "$elf: not a PIE"
+  grep -q " __stack_chk_fail" <<<"$symbols" || fail "$elf: no stack protector"
+  grep -qE " __[a-z0-9_]+_chk(@|$)" <<<"$symbols" || fail "$elf: no fortified function"
+  ((failures > before)) || echo "ok: $(basename "$elf"): PIE, full RELRO (GNU_RELRO, BIND_NOW), stack protector, fortified"
+}
+
+# check_lintian <deb>: no error, and none of the tags of missing hardening
+# (those are informational: -I shows them).
+check_lintian() {
+  local out status=0
+  out=$(lintian -I "$1" 2>"$work/lintian.err") || status=$?
+  [[ -n $out ]] && sed 's/^/lintian: /' <<<"$out"
+  if ((status != 0)) || grep -q "^E: " <<<"$out"; then
+    fail "lintian reports errors for $(basename "$1") (status $status)"
+    cat "$work/lintian.err"
+  fi
+  if grep -q ": hardening-" <<<"$out"; then fail "lintian: the binary lacks hardening"; fi
+  return 0
+}
+
 # Wine now and then drops a program it is starting (status 1, nothing
 # printed by the program): start it again, at most twice.
 under_wine() {
@@ -92,9 +140,21 @@ under_wine() {
 deb="$linux_dir/brisk_${version}_amd64.deb"
 if present "$deb"; then
   dpkg-deb -x "$deb" "$work/deb"
-  expect_files "$work/deb" usr/bin/brisk usr/share/doc/brisk/README.md usr/share/doc/brisk/LICENSE \
-    usr/share/doc/brisk/LICENSE.dygraphs usr/share/brisk/brisk-results.schema.json \
+  doc="$work/deb/usr/share/doc/brisk"
+  expect_files "$work/deb" usr/bin/brisk usr/share/doc/brisk/README.md usr/share/doc/brisk/copyright \
+    usr/share/doc/brisk/changelog.gz usr/share/brisk/brisk-results.schema.json \
     usr/share/man/man1/brisk.1.gz
+  for f in LICENSE LICENSE.dygraphs; do
+    [[ ! -e $doc/$f ]] || fail "the .deb carries $f beside its copyright file"
+  done
+  check_copyright "$doc/copyright"
+  if [[ -s $doc/changelog.gz ]]; then
+    gzip -dc "$doc/changelog.gz" >"$work/changelog"
+    latest=$(dpkg-parsechangelog -l "$work/changelog" -S Version 2>&1) || true
+    [[ $latest == "$version" ]] || fail "changelog.gz: latest version '$latest', the project is $version"
+  fi
+  [[ -f $work/deb/usr/bin/brisk ]] && check_hardening "$work/deb/usr/bin/brisk"
+  check_lintian "$deb"
   # `man brisk` as it works once the package is installed.
   if ! MANPATH="$work/deb/usr/share/man" man brisk 2>/dev/null | grep -q -- "--export-json"; then
     fail "man brisk does not show the manual page of the .deb"

@@ -4,11 +4,11 @@
 
 #include "bench/aggregate_results.h"
 #include "bench/execute_run.h"
+#include "bench/run_params.h"
+#include "bench/thread_count.h"
 #include "memory/field_allocator.h"
 #include "memory/field_pages.h"
 #include "memory/memory_info.h"
-#include "bench/run_params.h"
-#include "bench/thread_count.h"
 #include "platform/threading.h"
 
 namespace brisk {
@@ -18,14 +18,10 @@ RunOutcome run_benchmark(BenchConfig config, TopologyHolder& topology) {
 }
 
 RunOutcome run_benchmark(BenchConfig config, TopologyHolder& topology, const RunSeams& seams) {
-  ThreadingManager manager;
-  manager.thread_count =
+  const std::uint32_t thread_count =
       config.numthreads != 0 ? config.numthreads : automatic_thread_count(config.size, topology);
-  if (config.threading == "numa") {
-    manager.plan = build_numa_plan(topology.get());
-  } else if (config.threading == "phte") {
-    manager.plan = build_phte_plan(topology.get());
-  }
+  const ThreadingManager manager = make_threading_manager(
+      config.threading, topology.get(), thread_count, threads_stay_in_one_group());
 
   PageTally pages;
   const FieldAllocator allocator{config.large_pages, &pages};

@@ -79,8 +79,35 @@ std::vector<LogicalProcessor> build_numa_plan(const Topology& topology) {
   return plan;
 }
 
+ThreadingManager make_threading_manager(std::string_view name, const Topology& topology,
+                                        std::uint32_t thread_count,
+                                        bool threads_stay_in_one_group) {
+  ThreadingManager manager;
+  manager.thread_count = thread_count;
+  if (name == "numa") {
+    manager.plan = build_numa_plan(topology);
+  } else if (name == "phte") {
+    manager.plan = build_phte_plan(topology);
+  } else if (threads_stay_in_one_group) {
+    // Left to a scheduler that keeps them in one processor group, the threads
+    // would share at most 64 processors of a larger machine.
+    manager.group_spread = spread_over_groups(topology, thread_count);
+  }
+  return manager;
+}
+
+bool bind_current_thread(std::uint16_t group, std::uint32_t os_index) {
+  if (os_index >= 64) return false;
+  return bind_current_thread_to_group(group, std::uint64_t{1} << os_index);
+}
+
 void ThreadingManager::place_current_thread(std::uint32_t thread_index) const {
   if (thread_index >= plan.size()) {
+    if (thread_index < group_spread.size()) {
+      const GroupAffinity& target = group_spread[thread_index];
+      bind_current_thread_to_group(target.group, target.mask);
+      return;
+    }
     // Thread 0 is the run's own thread, whose binding from an earlier run
     // stays; every other thread is new and may have inherited that binding.
     if (thread_index != 0) unbind_current_thread();

@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
+#include "platform/group_spread.h"
 #include "platform/topology.h"
 
 namespace brisk {
@@ -13,11 +15,15 @@ namespace brisk {
 struct ThreadingManager {
   std::uint32_t thread_count = 0;
   std::vector<LogicalProcessor> plan;  // entry k is the processor of thread k
+  // Without a plan, on a system that keeps threads in one processor group:
+  // entry k is the group of thread k (see spread_over_groups).
+  std::vector<GroupAffinity> group_spread;
 
-  // Binds the calling thread to plan entry `thread_index`. A thread other than
-  // thread 0 whose index has no entry is given the processors the process
-  // started with; thread 0 (the run's own thread) keeps whatever binding it
-  // has. A refusal by the OS leaves the thread where it was.
+  // Binds the calling thread to plan entry `thread_index`, or else to its
+  // whole group of `group_spread`. A thread other than thread 0 whose index
+  // has neither is given the processors the process started with; thread 0
+  // (the run's own thread) keeps whatever binding it has. A refusal by the OS
+  // leaves the thread where it was.
   void place_current_thread(std::uint32_t thread_index) const;
 };
 
@@ -40,9 +46,25 @@ std::vector<LogicalProcessor> build_numa_plan(const Topology& topology);
 // Plan for "phte": the most performant core kind completely first.
 std::vector<LogicalProcessor> build_phte_plan(const Topology& topology);
 
+// The manager of a run of `thread_count` threads: the "numa" or "phte" plan by
+// that exact name; for any other name ("os") no plan, and the threads spread
+// over the processor groups when `threads_stay_in_one_group` says the
+// scheduler would not do it.
+ThreadingManager make_threading_manager(std::string_view name, const Topology& topology,
+                                        std::uint32_t thread_count, bool threads_stay_in_one_group);
+
 // Binds the calling thread to logical processor `os_index` of processor group
 // `group`; false when the OS refuses (the thread then stays where it was).
 bool bind_current_thread(std::uint16_t group, std::uint32_t os_index);
+
+// Lets the calling thread run on the processors of `mask` within processor
+// group `group`; false when the OS refuses (the thread then stays where it was).
+bool bind_current_thread_to_group(std::uint16_t group, std::uint64_t mask);
+
+// True where the scheduler keeps a process's threads in one processor group
+// unless each is given one (Windows); false where it spreads them over every
+// processor by itself (Linux, whose "groups" are only a numbering).
+bool threads_stay_in_one_group();
 
 // Lets the calling thread run on every processor the process was allowed at
 // start; false when the OS refuses. Needed where a new thread inherits its

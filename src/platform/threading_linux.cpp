@@ -39,19 +39,27 @@ const OriginalAffinity& original_affinity() {
 
 }  // namespace
 
-bool bind_current_thread(std::uint16_t group, std::uint32_t os_index) {
+bool bind_current_thread_to_group(std::uint16_t group, std::uint64_t mask) {
   (void)original_affinity();  // never taken after a binding
-  if (os_index >= 64) return false;
-  const std::size_t cpu = std::size_t{group} * 64 + os_index;
-  cpu_set_t* set = CPU_ALLOC(cpu + 1);
+  if (mask == 0) return false;
+  const std::size_t first = std::size_t{group} * 64;
+  const std::size_t count = first + 64;
+  cpu_set_t* set = CPU_ALLOC(count);
   if (set == nullptr) return false;
-  const std::size_t bytes = CPU_ALLOC_SIZE(cpu + 1);
+  const std::size_t bytes = CPU_ALLOC_SIZE(count);
   CPU_ZERO_S(bytes, set);
-  CPU_SET_S(cpu, bytes, set);
+  for (std::size_t bit = 0; bit < 64; ++bit) {
+    if ((mask >> bit) & 1u) CPU_SET_S(first + bit, bytes, set);
+  }
   const bool bound = pthread_setaffinity_np(pthread_self(), bytes, set) == 0;
   CPU_FREE(set);
   return bound;
 }
+
+// The Linux scheduler balances threads over every processor they may use; a
+// "group" here is only processors numbered 64 apart, with no boundary in the
+// hardware or the scheduler behind it, so binding to one would only narrow it.
+bool threads_stay_in_one_group() { return false; }
 
 bool unbind_current_thread() {
   const OriginalAffinity& affinity = original_affinity();

@@ -1,17 +1,23 @@
-// Windows thread binding: one processor of one processor group.
+// Windows thread binding: one processor, or a set of them, of one processor
+// group.
 #include <windows.h>
 
 #include "platform/threading.h"
 
 namespace brisk {
 
-bool bind_current_thread(std::uint16_t group, std::uint32_t os_index) {
-  if (os_index >= 64) return false;
+bool bind_current_thread_to_group(std::uint16_t group, std::uint64_t mask) {
+  if (mask == 0) return false;
   GROUP_AFFINITY affinity{};  // reserved members stay 0
-  affinity.Mask = KAFFINITY{1} << os_index;
+  affinity.Mask = static_cast<KAFFINITY>(mask);
   affinity.Group = group;
   return SetThreadGroupAffinity(GetCurrentThread(), &affinity, nullptr) != FALSE;
 }
+
+// Windows 10, Server 2019 and older start every thread in its process's
+// group; later versions spread them, and a whole-group affinity costs them
+// nothing, so every version is given the groups.
+bool threads_stay_in_one_group() { return true; }
 
 // A new Windows thread gets the process's affinity, never its creator's, so an
 // unplanned thread is unbound already.

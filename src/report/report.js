@@ -9,10 +9,14 @@ const root = document.getElementById('report');
 window.briskChart = null;
 window.briskTimeline = null;
 window.briskThreadTimeline = null;
+window.briskScaling = null;
+window.briskEfficiency = null;
+window.briskRunsMap = null;
+window.briskThreadMap = null;
 
 const {
-  badge, binaryBytes, el, embeddedDocument, fixed2, pageHeader, plural, ready, redrawWhenPrinted,
-  secondsChart, section, spacedTicks, utc
+  badge, binaryBytes, el, embeddedDocument, fixed2, isNumber, pageHeader, plural, ready,
+  redrawWhenPrinted, secondsChart, section, spacedTicks, utc
 } = briskPage;
 
 // --- text helpers of the report --------------------------------------------
@@ -489,6 +493,211 @@ function chartSection() {
   }
 }
 
+// --- how a threads sweep scales ----------------------------------------------
+
+// Each thread count's average score beside ideal scaling: the score per
+// thread of the smallest count (the one-thread score when the sweep starts at
+// one) times the threads. A point's parallel efficiency is its score over its
+// ideal. Null for any other sweep, or with fewer than two counts to compare.
+function scalingRows() {
+  if (variable !== 'threads' || !numericVariable) return null;
+  const rows = [];
+  points.forEach((label, index) => {
+    const row = summaryRow(index);
+    const threads = Number(label);
+    if (!row || threads < 1 || typeof row.average !== 'number' || !isFinite(row.average) ||
+        row.average <= 0) {
+      return;
+    }
+    rows.push({threads: threads, score: row.average, text: row.cells.average});
+  });
+  if (rows.length < 2) return null;
+  rows.sort((a, b) => a.threads - b.threads);
+  const base = rows[0];
+  const perThread = base.score / base.threads;
+  for (const row of rows) {
+    row.ideal = perThread * row.threads;
+    row.efficiency = 100 * row.score / row.ideal;
+  }
+  return {base: base, rows: rows};
+}
+
+function scalingChart(box, legend, rows) {
+  const chart = new Dygraph(box, rows.map((r) => [r.threads, r.score, r.ideal]), {
+    labels: ['threads', 'average', 'ideal scaling'],
+    dateWindow: xWindow(false),
+    xlabel: 'threads',
+    ylabel: 'MGups',
+    includeZero: true,
+    drawPoints: rows.length <= 64,
+    pointSize: 2.5,
+    colors: ['#c7671a', '#6b7680'],
+    labelsDiv: legend,
+    legend: 'always',
+    labelsSeparateLines: false,
+    series: {'ideal scaling': {strokePattern: [6, 4], strokeWidth: 1.5}, average: {strokeWidth: 2}},
+    axes: {
+      x: {
+        valueFormatter: (x) => plural(x, 'thread', 'threads'),
+        ticker: pointTicker(false),
+        drawGrid: false
+      },
+      y: {axisLabelWidth: 64, valueFormatter: (y) => fixed2(y)}
+    }
+  });
+  return redrawWhenPrinted(chart);
+}
+
+function efficiencyChart(box, legend, rows) {
+  const top = Math.max(110, ...rows.map((r) => r.efficiency + 5));
+  const chart = new Dygraph(box, rows.map((r) => [r.threads, r.efficiency]), {
+    labels: ['threads', 'parallel efficiency'],
+    dateWindow: xWindow(false),
+    xlabel: 'threads',
+    ylabel: 'efficiency (%)',
+    valueRange: [0, top],
+    drawPoints: rows.length <= 64,
+    pointSize: 2.5,
+    strokeWidth: 2,
+    colors: ['#1f5fa8'],
+    labelsDiv: legend,
+    legend: 'always',
+    labelsSeparateLines: false,
+    axes: {
+      x: {
+        valueFormatter: (x) => plural(x, 'thread', 'threads'),
+        ticker: pointTicker(false),
+        drawGrid: false
+      },
+      y: {axisLabelWidth: 64, valueFormatter: (y) => y.toFixed(1) + '%'}
+    },
+    // 100% is the ideal the efficiency is measured against.
+    underlayCallback: (ctx, area, g) => {
+      const y = g.toDomYCoord(100);
+      ctx.save();
+      ctx.strokeStyle = '#6b7680';
+      ctx.setLineDash([6, 4]);
+      ctx.beginPath();
+      ctx.moveTo(area.x, y);
+      ctx.lineTo(area.x + area.w, y);
+      ctx.stroke();
+      ctx.restore();
+    }
+  });
+  return redrawWhenPrinted(chart);
+}
+
+// A table of every point where it stays short; a long sweep reads its points
+// from the charts' legends.
+function scalingTable(rows) {
+  const head = el('tr', null);
+  for (const name of ['threads', 'avg', 'ideal', 'efficiency']) {
+    head.append(el('th', {scope: 'col'}, name));
+  }
+  const body = el('tbody');
+  for (const r of rows) {
+    body.append(
+        el('tr', null, el('th', {scope: 'row'}, String(r.threads)), el('td', null, r.text),
+           el('td', null, fixed2(r.ideal)), el('td', null, r.efficiency.toFixed(1) + '%')));
+  }
+  return el(
+      'div', {class: 'table-wrap'},
+      el('table', {id: 'scaling-table'}, el('thead', null, head), body));
+}
+
+function scalingSection() {
+  const scaling = scalingRows();
+  if (!scaling) return;
+  const {base, rows} = scaling;
+  const last = rows[rows.length - 1];
+  const part = section('scaling', 'Scaling with the threads');
+  root.append(part);
+  const scoreView = chartBox('scaling-chart', 'Average score and ideal scaling by thread count');
+  const efficiencyView = chartBox('efficiency-chart', 'Parallel efficiency by thread count');
+  part.append(
+      el('p', {class: 'note'},
+         'Ideal scaling is the ' +
+             (base.threads === 1 ? 'one-thread score' :
+                                   'score per thread at ' + base.threads + ' threads') +
+             ' (' + fixed2(base.score / base.threads) + ' MGups) times the threads; ' +
+             'a point\'s parallel efficiency is its average score over its ideal.'),
+      scoreView.frame, scoreView.legend, efficiencyView.frame, efficiencyView.legend,
+      el('p', {class: 'sub', id: 'scaling-summary'},
+         'At ' + plural(last.threads, 'thread', 'threads') + ': ' + last.text + ' MGups, ' +
+             last.efficiency.toFixed(1) + '% of the ideal ' + fixed2(last.ideal) + '.'));
+  if (rows.length <= 16) part.append(scalingTable(rows));
+  window.briskScaling = scalingChart(scoreView.box, scoreView.legend, rows);
+  window.briskEfficiency = efficiencyChart(efficiencyView.box, efficiencyView.legend, rows);
+}
+
+// --- maps: a row per series, a column per second ---------------------------
+
+// A card per run with a bar per thread reads at a glance for a desktop's few
+// threads and runs; a big machine's sweep (hundreds of runs of hundreds of
+// threads) is shown one run at a time, picked from a list, as a map.
+const cardThreadLimit = 16;
+const cardRunLimit = 48;
+
+function threadMapWanted() {
+  let most = 0;
+  for (const placed of placedRuns) most = Math.max(most, (placed.run.threads || []).length);
+  return most > cardThreadLimit || placedRuns.length > cardRunLimit;
+}
+
+// Dark blue for the slowest through green to yellow for the fastest (the
+// viridis scale, which stays ordered in grey and for colour-blind readers).
+const mapStops = [[68, 1, 84], [59, 82, 139], [33, 145, 140], [94, 201, 98], [253, 231, 37]];
+
+function mapColour(fraction) {
+  const f = Math.max(0, Math.min(1, fraction)) * (mapStops.length - 1);
+  const i = Math.min(Math.floor(f), mapStops.length - 2);
+  const t = f - i;
+  const mix = (c) => Math.round(mapStops[i][c] + (mapStops[i + 1][c] - mapStops[i][c]) * t);
+  return 'rgb(' + mix(0) + ',' + mix(1) + ',' + mix(2) + ')';
+}
+
+// Paints `rows` (per-second values) on `canvas`: a row per array, a column
+// per second, each cell coloured by fraction(value, row) (0 the darkest, 1
+// the brightest); seconds a row lacks stay blank. Returns the row height and
+// width in pixels, for reading a cell back from a pointer position.
+function paintMap(canvas, rows, seconds, fraction) {
+  const rowHeight = Math.max(1, Math.min(14, Math.floor(420 / rows.length)));
+  const width = Math.max(seconds, Math.floor(canvas.clientWidth || 600));
+  canvas.width = width;
+  canvas.height = rows.length * rowHeight;
+  canvas.style.height = canvas.height + 'px';
+  const ctx = canvas.getContext('2d');
+  ctx.fillStyle = '#f5f7f9';
+  ctx.fillRect(0, 0, canvas.width, canvas.height);
+  rows.forEach((row, i) => {
+    row.forEach((v, k) => {
+      if (!isNumber(v)) return;
+      const x0 = Math.round(k * width / seconds);
+      const x1 = Math.round((k + 1) * width / seconds);
+      ctx.fillStyle = mapColour(fraction(v, i));
+      ctx.fillRect(x0, i * rowHeight, x1 - x0, rowHeight);
+    });
+  });
+  return {rowHeight: rowHeight, width: width};
+}
+
+// Names the cell under the pointer in `caption`: text(row, second, value).
+function captionOnHover(canvas, caption, painted, rows, seconds, text) {
+  canvas.onmousemove = (event) => {
+    const box = canvas.getBoundingClientRect();
+    const row = Math.floor((event.clientY - box.top) / painted.rowHeight);
+    const second = Math.floor((event.clientX - box.left) / box.width * seconds);
+    const v = (rows[row] || [])[second];
+    if (typeof v === 'number') caption.textContent = text(row, second, v);
+  };
+}
+
+function mapScale(low, high) {
+  return el(
+      'div', {class: 'map-scale'}, el('span', null, low), el('span', {class: 'map-gradient'}),
+      el('span', null, high));
+}
+
 // --- second by second ------------------------------------------------------
 
 // A run's per-second MGups as the document holds it; null when it has none
@@ -540,6 +749,41 @@ function threadView(part, runs) {
   draw();
 }
 
+// A long sweep's runs as one picture: a row per run, a column per second,
+// coloured by the second's rate against the run's own median second, so a
+// run that lost its pace stands out whatever its thread count.
+function runsMap(part, drawn) {
+  const rows = drawn.map((p) => timelineOf(p.run).mgups);
+  const medians = rows.map((row) => {
+    const sorted = [...row].sort((a, b) => a - b);
+    const mid = Math.floor(sorted.length / 2);
+    return sorted.length % 2 ? sorted[mid] : (sorted[mid - 1] + sorted[mid]) / 2;
+  });
+  const seconds = Math.max(...rows.map((row) => row.length));
+  const canvas = el('canvas', {
+    id: 'runs-map',
+    role: 'img',
+    'aria-label': 'MGups of every valid run (rows) in each second (columns)'
+  });
+  const caption =
+      el('p', {class: 'sub', id: 'runs-map-caption'},
+         'Rows ' + runName(drawn[0]) + ' to ' + runName(drawn[drawn.length - 1]) +
+             ', columns 0 to ' + seconds + ' s; point at the map to read a second.');
+  part.append(
+      el('div', {class: 'thread-map'}, mapScale('50% or less', '100% of the run\'s median second'),
+         canvas, caption),
+      el('p', {class: 'note'},
+         'One row per valid run: the updates of each whole second, summed over its threads, ' +
+             'against the run\'s median second. A row that darkens is a run that lost its pace.'));
+  const share = (v, i) => (medians[i] > 0 ? v / medians[i] : 0);
+  const painted = paintMap(canvas, rows, seconds, (v, i) => (share(v, i) - 0.5) / 0.5);
+  captionOnHover(
+      canvas, caption, painted, rows, seconds,
+      (run, second, v) => runName(drawn[run]) + ', ' + second + '\u2013' + (second + 1) + ' s: ' +
+          fixed2(v) + ' MGups, ' + (100 * share(v, run)).toFixed(1) + '% of its median second');
+  return {rows: rows.length, seconds: seconds, rowHeight: painted.rowHeight, width: painted.width};
+}
+
 function timelineSection() {
   const part = section('timeline', 'Second by second');
   root.append(part);
@@ -550,6 +794,10 @@ function timelineSection() {
            placedRuns.some((p) => p.valid) ?
                'The runs of this document were not recorded second by second.' :
                'No valid run to draw.'));
+    return;
+  }
+  if (drawn.length > cardRunLimit) {
+    window.briskRunsMap = runsMap(part, drawn);
     return;
   }
   const view = chartBox('timeline-chart', 'MGups of every valid run, second by second');
@@ -563,7 +811,8 @@ function timelineSection() {
     const threads = timelineOf(p.run).threads;
     return Array.isArray(threads) && threads.length > 1;
   });
-  if (threaded.length) threadView(part, threaded);
+  // A big machine's threads are shown as a map instead (below).
+  if (threaded.length && !threadMapWanted()) threadView(part, threaded);
 }
 
 // --- per-thread bars -------------------------------------------------------
@@ -601,6 +850,38 @@ function threadBars(threads, scale) {
              fixed2(low.mgups) + ', highest T' + high.index + ' ' + fixed2(high.mgups)));
 }
 
+// One run's card: its score or why it is invalid, its figures, its warnings
+// and `detail` (the bars of its threads unless given).
+function runCard(placed, scale, detail) {
+  const run = placed.run;
+  const threads = run.threads || [];
+  const card =
+      el('article', {class: 'run' + (placed.valid ? '' : ' invalid')},
+         el('h3', null, el('span', null, runName(placed)),
+            placed.valid ? el('span', {class: 'score'}, placed.scoreText + ' MGups') :
+                           badge('invalid', 'bad', reasonText(placed))));
+  const rates = threads.map((t) => t.mgups).filter((r) => r > 0);
+  const meta = [
+    plural(run.settings.threads, 'thread', 'threads'), 'grid edge ' + run.settings.size,
+    run.settings.isa, run.settings.duration + ' s'
+  ];
+  if (run.initialization_ms !== null) meta.push('init ' + run.initialization_ms + ' ms');
+  if (rates.length > 1) {
+    meta.push(
+        'threads max/min ' + fixed2((Math.max(...rates) / Math.min(...rates) - 1) * 100) + '%');
+  }
+  card.append(el('p', {class: 'sub'}, meta.join(', ')));
+  if (!placed.valid) card.append(el('p', {class: 'reasons'}, reasonText(placed)));
+  if (placed.valid && run.warnings && run.warnings.length) {
+    card.append(el('p', {class: 'warnings'}, run.warnings.join('\n')));
+  }
+  if (detail) card.append(detail);
+  card.append(
+      threads.length ? threadBars(threads, scale) :
+                       el('p', {class: 'note'}, 'No thread finished its timed loop.'));
+  return card;
+}
+
 function threadSection() {
   const section =
       el('section', {id: 'threads'}, el('h2', null, 'MGups of each thread'),
@@ -612,34 +893,7 @@ function threadSection() {
     for (const thread of placed.run.threads || []) scale = Math.max(scale, thread.mgups);
   }
   const grid = el('div', {class: 'run-grid'});
-  for (const placed of placedRuns) {
-    const run = placed.run;
-    const threads = run.threads || [];
-    const card =
-        el('article', {class: 'run' + (placed.valid ? '' : ' invalid')},
-           el('h3', null, el('span', null, runName(placed)),
-              placed.valid ? el('span', {class: 'score'}, placed.scoreText + ' MGups') :
-                             badge('invalid', 'bad', reasonText(placed))));
-    const rates = threads.map((t) => t.mgups).filter((r) => r > 0);
-    const meta = [
-      plural(run.settings.threads, 'thread', 'threads'), 'grid edge ' + run.settings.size,
-      run.settings.isa, run.settings.duration + ' s'
-    ];
-    if (run.initialization_ms !== null) meta.push('init ' + run.initialization_ms + ' ms');
-    if (rates.length > 1) {
-      meta.push(
-          'threads max/min ' + fixed2((Math.max(...rates) / Math.min(...rates) - 1) * 100) + '%');
-    }
-    card.append(el('p', {class: 'sub'}, meta.join(', ')));
-    if (!placed.valid) card.append(el('p', {class: 'reasons'}, reasonText(placed)));
-    if (placed.valid && run.warnings && run.warnings.length) {
-      card.append(el('p', {class: 'warnings'}, run.warnings.join('\n')));
-    }
-    card.append(
-        threads.length ? threadBars(threads, scale) :
-                         el('p', {class: 'note'}, 'No thread finished its timed loop.'));
-    grid.append(card);
-  }
+  for (const placed of placedRuns) grid.append(runCard(placed, scale, null));
   section.append(grid);
   if (!placedRuns.length) section.append(el('p', {class: 'note'}, 'No run has finished yet.'));
   return section;
@@ -695,6 +949,106 @@ function stabilitySection(stability) {
   }
   if (!rows.length) box.append(el('p', {class: 'note'}, 'No logical processor was checked.'));
   return box;
+}
+
+// --- each thread of one run as a map ----------------------------------------
+
+// The thread rows of a run's timeline and the range the colours span: from
+// the run's fastest thread-second down to half of it (or the slowest, if
+// lower), so a thread that lost a tenth of its pace stands out from the
+// noise of the others.
+function mapRows(run) {
+  const t = timelineOf(run);
+  const rows =
+      t && Array.isArray(t.threads) ? t.threads.map((s) => (Array.isArray(s) ? s : [])) : [];
+  let seconds = 0;
+  let low = Infinity;
+  let high = 0;
+  for (const row of rows) {
+    seconds = Math.max(seconds, row.length);
+    for (const v of row) {
+      if (!isNumber(v)) continue;
+      low = Math.min(low, v);
+      high = Math.max(high, v);
+    }
+  }
+  if (!seconds || !(high > 0)) return null;
+  return {rows: rows, seconds: seconds, low: Math.max(0, Math.min(low, high / 2)), high: high};
+}
+
+// The map of one run: a row per thread, a column per second, with its colour
+// scale and a caption that names the cell under the pointer.
+function threadMap(placed) {
+  const map = mapRows(placed.run);
+  if (!map) {
+    return {
+      node: el('p', {class: 'note'}, 'This run was not recorded second by second.'),
+      draw: () => null
+    };
+  }
+  const canvas = el('canvas', {
+    id: 'thread-map',
+    role: 'img',
+    'aria-label': 'MGups of each thread (rows) in each second (columns) of ' + runName(placed)
+  });
+  const caption =
+      el('p', {class: 'sub', id: 'thread-map-caption'},
+         'Rows T0 to T' + (map.rows.length - 1) + ', columns 0 to ' + map.seconds +
+             ' s; point at the map to read a thread\'s second.');
+  const node =
+      el('div', {class: 'thread-map'}, mapScale(fixed2(map.low), fixed2(map.high) + ' MGups'),
+         canvas, caption);
+  const draw = () => {
+    const span = map.high - map.low || 1;
+    const painted = paintMap(canvas, map.rows, map.seconds, (v) => (v - map.low) / span);
+    captionOnHover(
+        canvas, caption, painted, map.rows, map.seconds,
+        (thread, second, v) =>
+            'T' + thread + ', ' + second + '\u2013' + (second + 1) + ' s: ' + fixed2(v) + ' MGups');
+    return {
+      run: runName(placed),
+      rows: map.rows.length,
+      seconds: map.seconds,
+      rowHeight: painted.rowHeight,
+      width: painted.width,
+      low: map.low,
+      high: map.high
+    };
+  };
+  return {node: node, draw: draw};
+}
+
+function threadMapSection() {
+  const part = section('threads', 'MGups of each thread');
+  part.append(
+      el('p', {class: 'note'},
+         'One run at a time, picked from the list. The map has a row per thread and a ' +
+             'column per second, coloured by the thread\'s rate in that second; the bars ' +
+             'below are each thread\'s rate over the whole run, on the scale of its fastest.'));
+  root.append(part);
+  if (!placedRuns.length) {
+    part.append(el('p', {class: 'note'}, 'No run has finished yet.'));
+    return;
+  }
+  const select = el('select', {id: 'thread-map-run'});
+  placedRuns.forEach(
+      (placed, i) => select.append(
+          el('option', {value: i},
+             runName(placed) + ': ' + (placed.valid ? placed.scoreText + ' MGups' : 'invalid'))));
+  // The last run: in a threads sweep the one with the most threads.
+  select.value = String(placedRuns.length - 1);
+  const holder = el('div', {id: 'thread-map-view'});
+  part.append(el('label', {class: 'pick'}, 'Run ', select), holder);
+  const show = () => {
+    const placed = placedRuns[Number(select.value)];
+    const map = threadMap(placed);
+    let scale = 0;
+    for (const thread of placed.run.threads || []) scale = Math.max(scale, thread.mgups);
+    holder.replaceChildren(runCard(placed, scale, map.node));
+    window.briskThreadMap = map.draw();
+  };
+  select.addEventListener('change', show);
+  show();
 }
 
 // --- what else the machine did during each run ------------------------------
@@ -774,7 +1128,12 @@ root.append(resultsTable());
 const conditions = conditionsSection();
 if (conditions) root.append(conditions);
 chartSection();
+scalingSection();
 timelineSection();
-root.append(threadSection());
+if (threadMapWanted()) {
+  threadMapSection();
+} else {
+  root.append(threadSection());
+}
 ready();
 })();

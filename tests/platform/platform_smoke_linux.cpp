@@ -118,6 +118,30 @@ TEST(LinuxBackend, UnplannedThreadsGetTheProcessorsTheProcessStartedWith) {
   }
 }
 
+TEST(LinuxBackend, GroupSpreadGivesTheThreadItsWholeGroup) {
+  EXPECT_FALSE(threads_stay_in_one_group());  // the scheduler spreads them itself
+  std::vector<int> group_zero;
+  std::uint64_t mask = 0;
+  for (int cpu : allowed_cpus()) {
+    if (cpu < 64) {
+      group_zero.push_back(cpu);
+      mask |= std::uint64_t{1} << cpu;
+    }
+  }
+  if (group_zero.size() < 2) GTEST_SKIP() << "fewer than two processors in group 0";
+  ThreadingManager manager;
+  manager.thread_count = 2;
+  manager.group_spread = {{0, mask}, {0, mask}};
+  std::vector<int> seen;
+  std::thread worker([&] {
+    ASSERT_TRUE(bind_current_thread(0, static_cast<std::uint32_t>(group_zero[0])));
+    manager.place_current_thread(1);
+    seen = allowed_cpus();
+  });
+  worker.join();
+  EXPECT_EQ(seen, group_zero);
+}
+
 TEST(LinuxBackend, RefusedBindingLeavesTheThreadWhereItWas) {
   std::vector<int> before, after;
   bool bound = true;

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <bit>
 #include <thread>
+#include <vector>
 
 #include "platform/threading.h"
 #include "platform/timer_backend.h"
@@ -57,6 +59,27 @@ TEST(WindowsBackend, PlanEntriesBindTheThreadToTheirProcessor) {
     EXPECT_EQ(ran_on.Group, lp.group);
     EXPECT_EQ(ran_on.Number, lp.os_index);
   }
+}
+
+TEST(WindowsBackend, GroupSpreadGivesTheThreadItsWholeGroup) {
+  EXPECT_TRUE(threads_stay_in_one_group());
+  const std::vector<GroupAffinity> groups = processor_groups(build_topology());
+  ASSERT_FALSE(groups.empty());
+  const GroupAffinity whole = groups[0];
+  if (std::popcount(whole.mask) < 2) GTEST_SKIP() << "one processor in the first group";
+  ThreadingManager manager;
+  manager.thread_count = 2;
+  manager.group_spread = {whole, whole};
+  GROUP_AFFINITY affinity{};
+  std::thread worker([&] {
+    // Bound to one processor first, so the spread must widen it again.
+    ASSERT_TRUE(bind_current_thread(whole.group, std::countr_zero(whole.mask)));
+    manager.place_current_thread(1);
+    affinity = current_affinity();
+  });
+  worker.join();
+  EXPECT_EQ(affinity.Group, whole.group);
+  EXPECT_EQ(affinity.Mask, static_cast<KAFFINITY>(whole.mask));
 }
 
 TEST(WindowsBackend, ThreadsBeyondThePlanStayUnbound) {

@@ -5,18 +5,26 @@ Runs brisk a few times with --export-html/--export-json, opens every page in
 headless Chromium and checks it against the results it embeds: no console
 error, a chart that drew one dot per valid run and nothing for invalid ones,
 one line per valid run second by second (and one per thread in the thread
-view), the console's table cells, the invalid runs listed with their reasons, no
+view; maps of runs and of one run's threads for a big sweep, picked from a
+list), a threads sweep's scaling against the ideal and its efficiency, the
+console's table cells, the invalid runs listed with their reasons, no
 request leaving the page, no sideways scrolling on a phone. A screenshot of
 each page goes into the output folder.
 
   /usr/bin/python3 tests/report/check_report.py --out DIR \
-      [--brisk "build/linux/src/app/brisk"] [--sample PAGE.html ...]
+      [--brisk "build/linux/src/app/brisk"] [--sample PAGE.html ...] \
+      [--big PAGE.html ... [--open-limit SECONDS]]
 
 --brisk is the command that starts brisk, split like a shell would
 ("/usr/lib/wine/wine64 build/windows/src/app/brisk.exe"); brisk runs in DIR
 with relative file names, so Wine needs no path translation. --sample is a
 page rendered without running brisk (the unit test writes one from
-tests/results/sample_threads_sweep.json, with an invalid run).
+tests/results/sample_threads_sweep.json, with an invalid run); the first is
+also grown into a 24-core threads sweep (grow_sweep.py), whose page shows
+each run's threads as a map. --big opens a big machine's page (made with
+grow_sweep.py) and reports how long it took to draw itself; --open-limit
+makes that time a check (off by default: the time depends on the machine's
+load).
 """
 
 import argparse
@@ -34,6 +42,7 @@ import jsonschema
 
 from page_browser import DATA_OPEN, Checks, browser, embedded_document, open_page, \
     page_width_fits, whole_page_shot
+import grow_sweep
 
 RUN_ARGS = ["-d", "1", "-s", "64", "--harness-sub-runs", "2"]
 SCHEMA_PATH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "schema",
@@ -91,6 +100,18 @@ out.timelineTicks = window.briskTimeline ?
 out.threadTimeline = lines(window.briskThreadTimeline);
 out.threadTimelineRuns = [...document.querySelectorAll('#thread-timeline-run option')]
                              .map((o) => o.textContent);
+// Scaling of a threads sweep: what each chart drew, as (threads, value).
+const drawnSeries = (chart) => chart ? chart.getLabels().slice(1).map((label, i) => ({
+  name: label,
+  points: (chart.layout_.points[i] || []).filter((p) => p.yval !== null && isFinite(p.canvasy))
+                                         .map((p) => [p.xval, p.yval])
+})) : null;
+out.scaling = drawnSeries(window.briskScaling);
+out.efficiency = drawnSeries(window.briskEfficiency);
+out.scalingTable = [...document.querySelectorAll('#scaling-table tbody tr')].map(cells);
+out.threadMap = window.briskThreadMap || null;
+out.mapRuns = [...document.querySelectorAll('#thread-map-run option')].map((o) => o.textContent);
+out.runsMap = window.briskRunsMap || null;
 return out;
 """
 
@@ -102,25 +123,36 @@ def run_name(doc, run):
 
 
 def check_timeline(checks, name, doc, state):
-    """One line per valid run that holds its seconds, each second drawn; a
-    thread view of the first run with more than one thread."""
+    """One line per valid run that holds its seconds, each second drawn (a map
+    of them for a long sweep); a thread view of the first run with more than
+    one thread where the runs are shown as cards."""
     drawn = [r for r in doc["runs"] if r["valid"] and r.get("timeline") and r["timeline"]["mgups"]]
     if not drawn:
         checks.check(state["timeline"] is None, f"{name}: no timeline chart without a timeline")
         return
-    lines = state["timeline"] or []
-    expected = [{"name": run_name(doc, r), "values": r["timeline"]["mgups"]} for r in drawn]
-    checks.check(lines == expected, f"{name}: timeline draws one line per run ({len(drawn)})",
-                 f"{lines} != {expected}")
-    # A short run's every second lies between two labelled ticks, its last
-    # one (the only one of a 1-second run) too.
     seconds = max(len(r["timeline"]["mgups"]) for r in drawn)
-    if seconds <= 10:
-        ticks = [str(s) for s in range(seconds + 1)]
-        checks.check(state["timelineTicks"] == ticks,
-                     f"{name}: time axis labels every second of the run ({seconds})",
-                     f"{state['timelineTicks']} != {ticks}")
+    if len(drawn) > CARD_RUNS:
+        m = state["runsMap"]
+        checks.check(state["timeline"] is None and m is not None and m["rows"] == len(drawn) and
+                     m["seconds"] == seconds,
+                     f"{name}: second by second as a map, a row per run ({len(drawn)})", str(m))
+    else:
+        lines = state["timeline"] or []
+        expected = [{"name": run_name(doc, r), "values": r["timeline"]["mgups"]} for r in drawn]
+        checks.check(lines == expected, f"{name}: timeline draws one line per run ({len(drawn)})",
+                     f"{lines} != {expected}")
+        # A short run's every second lies between two labelled ticks, its last
+        # one (the only one of a 1-second run) too.
+        if seconds <= 10:
+            ticks = [str(s) for s in range(seconds + 1)]
+            checks.check(state["timelineTicks"] == ticks,
+                         f"{name}: time axis labels every second of the run ({seconds})",
+                         f"{state['timelineTicks']} != {ticks}")
     threaded = [r for r in drawn if len(r["timeline"]["threads"]) > 1]
+    if map_mode(doc):
+        checks.check(not state["threadTimelineRuns"] and state["threadTimeline"] is None,
+                     f"{name}: no thread lines where the threads are shown as a map")
+        return
     checks.check(state["threadTimelineRuns"] == [run_name(doc, r) for r in threaded],
                  f"{name}: thread view offered for the runs with more than one thread",
                  str(state["threadTimelineRuns"]))
@@ -132,6 +164,159 @@ def check_timeline(checks, name, doc, state):
                      f"{state['threadTimeline']} != {want}")
     else:
         checks.check(state["threadTimeline"] is None, f"{name}: no thread view for one thread")
+
+
+MAP_PIXEL = r"""
+const [thread, second] = arguments;
+const canvas = document.getElementById('thread-map');
+const m = window.briskThreadMap;
+const x = Math.floor((second + 0.5) * m.width / m.seconds);
+const y = Math.floor((thread + 0.5) * m.rowHeight);
+return [...canvas.getContext('2d').getImageData(x, y, 1, 1).data];
+"""
+
+CARD_THREADS = 16  # the page's limits for a card per run
+CARD_RUNS = 48
+
+
+def map_mode(doc):
+    most = max((len(r["threads"]) for r in doc["runs"]), default=0)
+    return most > CARD_THREADS or len(doc["runs"]) > CARD_RUNS
+
+
+def expected_scaling(doc):
+    """(threads, average, ideal, efficiency %) of a threads sweep; None for others."""
+    points = doc["sweep"]["points"]
+    if doc["sweep"]["variable"] != "threads" or not points or \
+            not all(p.isdigit() for p in points):
+        return None
+    rows = sorted((int(r["point"]), r["average"]) for r in doc["summary"]
+                  if isinstance(r.get("average"), (int, float)) and r["average"] > 0 and
+                  int(r["point"]) >= 1)
+    if len(rows) < 2:
+        return None
+    per_thread = rows[0][1] / rows[0][0]
+    return [(t, s, per_thread * t, 100 * s / (per_thread * t)) for t, s in rows]
+
+
+def close(a, b):
+    return all(abs(x - y) <= 1e-9 * max(1.0, abs(y)) for x, y in zip(a, b)) and len(a) == len(b)
+
+
+def check_scaling(checks, name, doc, state):
+    want = expected_scaling(doc)
+    if want is None:
+        checks.check(state["scaling"] is None and state["efficiency"] is None,
+                     f"{name}: no scaling charts outside a threads sweep")
+        return
+    if not checks.check(state["scaling"] is not None and state["efficiency"] is not None,
+                        f"{name}: scaling charts drawn"):
+        return
+    series = {s["name"]: s["points"] for s in state["scaling"]}
+    drawn_avg = series.get("average", [])
+    drawn_ideal = series.get("ideal scaling", [])
+    checks.check([p[0] for p in drawn_avg] == [w[0] for w in want] and
+                 close([p[1] for p in drawn_avg], [w[1] for w in want]),
+                 f"{name}: scaling chart draws each thread count's average",
+                 f"{drawn_avg} != {want}")
+    checks.check(close([p[1] for p in drawn_ideal], [w[2] for w in want]),
+                 f"{name}: ideal line is the one-thread score times the threads",
+                 f"{drawn_ideal}")
+    eff = state["efficiency"][0]["points"] if state["efficiency"] else []
+    checks.check(close([p[1] for p in eff], [w[3] for w in want]),
+                 f"{name}: efficiency is the score over the ideal, per point", f"{eff}")
+    if len(want) <= 16:
+        rows = [[str(t), None, f"{ideal:.2f}", f"{e:.1f}%"] for t, _, ideal, e in want]
+        shown = [[r[0], None, r[2], r[3]] for r in state["scalingTable"]]
+        checks.check(shown == rows, f"{name}: efficiency table of every point",
+                     f"{state['scalingTable']} != {rows}")
+
+
+def luminance(rgba):
+    return 0.2126 * rgba[0] + 0.7152 * rgba[1] + 0.0722 * rgba[2]
+
+
+def check_thread_map(checks, driver, name, doc, state):
+    runs = doc["runs"]
+    checks.check(len(state["mapRuns"]) == len(runs) and
+                 all(o.startswith(run_name(doc, r) + ": ") for o, r in zip(state["mapRuns"], runs)),
+                 f"{name}: run list offers every run ({len(runs)})", str(state["mapRuns"][:5]))
+    checks.check(state["runCards"] == 1, f"{name}: one run shown at a time",
+                 f"{state['runCards']} cards")
+    last = runs[-1]
+    checks.check(state["barCount"] == len(last["threads"]),
+                 f"{name}: the shown run has a bar per thread",
+                 f"{state['barCount']} != {len(last['threads'])}")
+    timeline = (last.get("timeline") or {}).get("threads") or []
+    m = state["threadMap"]
+    if not timeline:
+        checks.check(m is None, f"{name}: no map for a run without seconds")
+        return
+    seconds = max(len(t) for t in timeline)
+    if not checks.check(m is not None and m["run"] == run_name(doc, last) and
+                        m["rows"] == len(timeline) and m["seconds"] == seconds,
+                        f"{name}: map of the last run, a row per thread and a column per second",
+                        str(m)):
+        return
+    cells = [(v, i, k) for i, t in enumerate(timeline) for k, v in enumerate(t)]
+    slow, fast = min(cells), max(cells)
+    dark = driver.execute_script(MAP_PIXEL, slow[1], slow[2])
+    bright = driver.execute_script(MAP_PIXEL, fast[1], fast[2])
+    checks.check(luminance(dark) < luminance(bright),
+                 f"{name}: slowest thread-second drawn darker than the fastest",
+                 f"T{slow[1]} s{slow[2]} {dark}, T{fast[1]} s{fast[2]} {bright}")
+    # Another run from the list replaces the map.
+    driver.execute_script(
+        "const s = document.getElementById('thread-map-run'); s.value = '0';"
+        "s.dispatchEvent(new Event('change'));")
+    first = driver.execute_script("return window.briskThreadMap;")
+    want = len(((runs[0].get("timeline") or {}).get("threads")) or [])
+    checks.check(first is None and want == 0 or
+                 first is not None and first["rows"] == want and
+                 first["run"] == run_name(doc, runs[0]),
+                 f"{name}: picking the first run draws its map", str(first))
+
+
+def tree_cpu_seconds(root_pid):
+    """CPU seconds used so far by each live process under root_pid (the
+    browser's driver): what opening a page cost, whatever else loads the
+    machine."""
+    parents, used = {}, {}
+    tick = os.sysconf("SC_CLK_TCK")
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat", encoding="ascii", errors="replace") as f:
+                stat = f.read()
+        except OSError:
+            continue
+        fields = stat[stat.rindex(")") + 2:].split()
+        parents[int(entry)] = int(fields[1])
+        used[int(entry)] = (int(fields[11]) + int(fields[12])) / tick
+    def under(pid):
+        while pid in parents and pid != root_pid:
+            pid = parents[pid]
+        return pid == root_pid
+    return {pid: cpu for pid, cpu in used.items() if pid != root_pid and under(pid)}
+
+
+def open_timed(driver, page, timeout=600):
+    """Opens `page`; (seconds until it drew itself, browser CPU seconds spent)."""
+    root = driver.service.process.pid
+    before = tree_cpu_seconds(root)
+    start = time.time()
+    driver.set_page_load_timeout(timeout)
+    driver.get("file://" + os.path.abspath(page))
+    while driver.execute_script(
+            "return document.documentElement.getAttribute('data-brisk-ready')") != "true":
+        if time.time() - start > timeout:
+            return None, None
+        time.sleep(0.02)
+    wall = time.time() - start
+    after = tree_cpu_seconds(root)
+    cpu = sum(max(0.0, t - before.get(pid, 0.0)) for pid, t in after.items())
+    return wall, cpu
 
 
 def check_page(checks, driver, page, shot, expect_running=None):
@@ -175,11 +360,12 @@ def check_page(checks, driver, page, shot, expect_running=None):
 
     valid = [r for r in doc["runs"] if r["valid"]]
     invalid = [r for r in doc["runs"] if not r["valid"]]
-    checks.check(state["runCards"] == len(doc["runs"]), f"{name}: one thread card per run",
-                 f"{state['runCards']} cards, {len(doc['runs'])} runs")
-    bars = sum(len(r["threads"]) for r in doc["runs"])
-    checks.check(state["barCount"] == bars, f"{name}: one bar per thread",
-                 f"{state['barCount']} != {bars}")
+    if not map_mode(doc):
+        checks.check(state["runCards"] == len(doc["runs"]), f"{name}: one thread card per run",
+                     f"{state['runCards']} cards, {len(doc['runs'])} runs")
+        bars = sum(len(r["threads"]) for r in doc["runs"])
+        checks.check(state["barCount"] == bars, f"{name}: one bar per thread",
+                     f"{state['barCount']} != {bars}")
 
     # What else the machine did: one row per run that measured it (none in
     # documents written before), its figures as the document has them.
@@ -213,6 +399,7 @@ def check_page(checks, driver, page, shot, expect_running=None):
                      f"{name}: score axis spans zero to every score", str(chart["yRange"]))
 
     check_timeline(checks, name, doc, state)
+    check_scaling(checks, name, doc, state)
 
     # Each invalid run: listed with every reason, and its cell says why.
     for run in invalid:
@@ -228,6 +415,8 @@ def check_page(checks, driver, page, shot, expect_running=None):
             checks.check("\n".join(run["reasons"]) in titles,
                          f"{name}: invalid cell of {label} carries its reasons")
 
+    if map_mode(doc) and doc["runs"]:
+        check_thread_map(checks, driver, name, doc, state)
     checks.check(page_width_fits(driver, 390), f"{name}: no sideways scrolling at 390 px")
     whole_page_shot(driver, shot, 1000)
     return doc
@@ -442,6 +631,39 @@ def stability_page(checks, driver, command, out_dir):
     checks.check(len(state["listed"]) == 1 and "round 1" in state["listed"][0],
                  f"{name}-failing: the failure listed below the bars", str(state["listed"]))
 
+def grown_sample(checks, driver, sample, out_dir):
+    """A threads sweep of a 24-core machine grown from the sample, in the
+    sample's page: the view of a machine with more threads and runs than
+    cards suit."""
+    with open(sample, encoding="utf-8") as f:
+        page = f.read()
+    doc = grow_sweep.grow(embedded_document(page), 24, 4)
+    grown = os.path.join(out_dir, "grown_threads_sweep.html")
+    with open(grown, "w", encoding="utf-8") as f:
+        f.write(grow_sweep.page_with(page, grow_sweep.dumps(doc, "compact")))
+    check_page(checks, driver, grown, os.path.join(out_dir, "grown_threads_sweep.png"))
+
+
+def big_page(checks, driver, page, limit):
+    """Opens a big machine's page: its time to draw itself, and its views."""
+    name = os.path.basename(page)
+    wall, cpu = open_timed(driver, page)
+    if not checks.check(wall is not None, f"{name}: page drew itself"):
+        return
+    print(f"  {name}: {os.path.getsize(page) / 1e6:.1f} MB, drew itself after {wall:.2f} s, "
+          f"{cpu:.2f} s of browser processor time; load average {os.getloadavg()[0]:.1f}")
+    if limit:
+        checks.check(wall <= limit, f"{name}: opens within {limit} s", f"{wall:.2f} s")
+    severe = [e["message"] for e in driver.get_log("browser") if e["level"] == "SEVERE"]
+    checks.check(not severe, f"{name}: no error in the console", "; ".join(severe))
+    with open(page, encoding="utf-8") as f:
+        doc = embedded_document(f.read())
+    state = driver.execute_script(PAGE_STATE)
+    check_timeline(checks, name, doc, state)
+    check_scaling(checks, name, doc, state)
+    if map_mode(doc):
+        check_thread_map(checks, driver, name, doc, state)
+
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
@@ -450,9 +672,13 @@ def main():
                         help='command that starts brisk, e.g. "build/linux/src/app/brisk"')
     parser.add_argument("--sample", action="append",
                         help="a report page rendered without brisk (may be given again)")
+    parser.add_argument("--big", action="append",
+                        help="a big machine's report page, opened and timed (may be given again)")
+    parser.add_argument("--open-limit", type=float,
+                        help="seconds a --big page may take to draw itself (default: no limit)")
     opts = parser.parse_args()
-    if not opts.brisk and not opts.sample:
-        parser.error("give --brisk, --sample or both")
+    if not opts.brisk and not opts.sample and not opts.big:
+        parser.error("give --brisk, --sample, --big or a mix")
     out_dir = os.path.abspath(opts.out)
     os.makedirs(out_dir, exist_ok=True)
     checks = Checks()
@@ -464,6 +690,9 @@ def main():
                 doc = check_page(checks, driver, page, os.path.join(out_dir, shot))
                 invalid += sum(not r["valid"] for r in doc["runs"])
             checks.check(invalid > 0, "samples: hold an invalid run, so the invalid-run checks ran")
+            grown_sample(checks, driver, opts.sample[0], out_dir)
+        for page in opts.big or []:
+            big_page(checks, driver, page, opts.open_limit)
         if opts.brisk:
             command = absolute_command(opts.brisk)
             for name, sweep in (("threads", ["--harness-var", "threads", "--harness-opt", "1-2"]),
