@@ -8,6 +8,7 @@
 
 #include "app/compare_options.h"
 #include "app/export_options.h"
+#include "app/stability_command.h"
 #include "argparse/parser.h"
 #include "compare/compare_console.h"
 #include "compare/comparison_csv.h"
@@ -185,7 +186,7 @@ bool looks_like_dropped_files(const std::vector<std::string>& args) {
 }
 
 std::vector<std::string> command_help_lines() {
-  return {
+  std::vector<std::string> lines = {
       "COMMANDS:",
       "  compare <base> <file>... [--threshold <percent>] [--fail-slower <percent>]",
       "          [--export-json|--export-csv|--export-markdown|--export-html <file>]",
@@ -197,13 +198,24 @@ std::vector<std::string> command_help_lines() {
       "0.05.",
       "  history [--all] [--limit <n>] [--export-csv <file>] [--export-html <file>]",
       "                          List the saved results of this machine, newest first.",
-      "Every run is saved in the results folder ($BRISK_RESULTS_DIR, else",
-      "$XDG_DATA_HOME/brisk/results or ~/.local/share/brisk/results; on Windows",
-      "%LOCALAPPDATA%\\brisk\\results) unless --no-save is given. Where a results file is",
-      "taken, a saved result can be named instead: last, last~N, best, or an id from brisk "
-      "history.",
-      "Results files dropped onto brisk.exe are compared, the first as the base.",
   };
+  for (const std::string& line : stability_help_lines()) lines.push_back(line);
+  for (const char* line : {
+           "Every run is saved in the results folder ($BRISK_RESULTS_DIR, else",
+           "$XDG_DATA_HOME/brisk/results or ~/.local/share/brisk/results; on Windows",
+           "%LOCALAPPDATA%\\brisk\\results) unless --no-save is given. Where a results file is",
+           "taken, a saved result can be named instead: last, last~N, best, or an id from brisk "
+           "history.",
+           "Results files dropped onto brisk.exe are compared, the first as the base.",
+       }) {
+    lines.emplace_back(line);
+  }
+  lines.push_back(
+      "standing_wave runs are verified bit for bit: after the timed loop every value of the");
+  lines.push_back(
+      "grid is compared with its exact state, and one wrong value makes the run invalid.");
+  lines.push_back("soft_gaussian has no exact state; its energy checks are all it gets.");
+  return lines;
 }
 
 }  // namespace brisk

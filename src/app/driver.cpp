@@ -11,6 +11,7 @@
 #include "app/compare_command.h"
 #include "app/history_command.h"
 #include "app/output_watch.h"
+#include "app/stability_command.h"
 #include "app/timer_report.h"
 #include "compare/compare_console.h"
 #include "compare/comparison.h"
@@ -211,13 +212,17 @@ int run_driver(int argc, const char* const* argv) {
   for (const std::string& arg : command_line) args.push_back(arg.c_str());
   args.push_back(nullptr);
 
-  // "brisk compare ...", "brisk history ...", or results files dropped on
+  // "brisk compare ...", "brisk stability ...", "brisk history ...", or
+  // results files dropped on
   // the program: commands of their own, before any benchmark option is read.
   const std::vector<std::string> words(command_line.begin() + (command_line.empty() ? 0 : 1),
                                        command_line.end());
   int status = 0;
   if (!words.empty() && words.front() == "compare") {
     status = run_compare_command({words.begin() + 1, words.end()});
+  } else if (!words.empty() && words.front() == "stability") {
+    TopologyHolder topology;
+    status = run_stability_command({words.begin() + 1, words.end()}, command_line, topology);
   } else if (!words.empty() && words.front() == "history") {
     status = run_history_command({words.begin() + 1, words.end()});
   } else if (looks_like_dropped_files(words)) {

@@ -11,9 +11,11 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "bench/progress_line.h"
 #include "bench/run_messages.h"
+#include "bench/state_failure.h"
 #include "solver/field_config.h"
 #include "solver/workload.h"
 
@@ -175,8 +177,18 @@ std::unique_ptr<Workload> set_up(WorkerContext& ctx, std::int64_t t0) {
   return workload;
 }
 
+// The plan's entry for this thread, else where the system says it last ran.
+std::optional<ProcessorNumber> processor_of(const WorkerContext& ctx) {
+  const std::vector<LogicalProcessor>& plan = ctx.params.threading_manager.plan;
+  if (ctx.thread_index < plan.size()) {
+    return ProcessorNumber{plan[ctx.thread_index].group, plan[ctx.thread_index].os_index};
+  }
+  return current_processor();
+}
+
 // After a completed loop: the reporter's last progress line, validation and
-// the thread's result.
+// the thread's result. The whole grid is compared before the energy check,
+// outside the timed spans: it is the exact one, and it names the processor.
 void finish(WorkerContext& ctx, Workload& workload, const LoopEnd& loop) {
   const std::int64_t fast_end = FastTimer::now();
   const std::int64_t coarse_end = CoarseTimer::now();
@@ -190,6 +202,10 @@ void finish(WorkerContext& ctx, Workload& workload, const LoopEnd& loop) {
       std::cout << std::endl;
     }
     print_line(ctx, std::cout, "validating result..");
+  }
+  if (const std::optional<GridMismatch> mismatch = workload.check_state()) {
+    fail(ctx, state_failure_text(ctx.thread_index, processor_of(ctx), *mismatch));
+    return;
   }
   if (std::optional<std::string> failure = workload.validate_result(loop.iterations)) {
     fail(ctx, *failure);

@@ -1,5 +1,5 @@
-// Linux: the distinct physical_package_id values of the processors in this
-// process's affinity.
+// Linux: the physical_package_id of the processors in this process's
+// affinity.
 #include <sched.h>
 
 #include <cstdint>
@@ -24,6 +24,16 @@ std::uint32_t package_count() {
     if (file >> id) ids.insert(id);
   }
   return static_cast<std::uint32_t>(ids.size());
+}
+
+std::optional<std::uint32_t> package_of(std::uint16_t group, std::uint32_t number) {
+  if (number >= 64) return std::nullopt;
+  const std::uint64_t cpu = std::uint64_t{group} * 64 + number;
+  std::ifstream file("/sys/devices/system/cpu/cpu" + std::to_string(cpu) +
+                     "/topology/physical_package_id");
+  long id = 0;
+  if (!(file >> id) || id < 0) return std::nullopt;
+  return static_cast<std::uint32_t>(id);
 }
 
 }  // namespace brisk

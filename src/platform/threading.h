@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -69,5 +70,14 @@ bool threads_stay_in_one_group();
 // start; false when the OS refuses. Needed where a new thread inherits its
 // creator's binding (Linux); a no-op where it gets the process's (Windows).
 bool unbind_current_thread();
+
+// A logical processor as the system numbers it.
+struct ProcessorNumber {
+  std::uint16_t group = 0;
+  std::uint32_t number = 0;  // position within the group
+};
+// Where the calling thread runs, or last ran, as the system says; none when it
+// does not say.
+std::optional<ProcessorNumber> current_processor();
 
 }  // namespace brisk

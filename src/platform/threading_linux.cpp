@@ -67,4 +67,11 @@ bool unbind_current_thread() {
   return pthread_setaffinity_np(pthread_self(), affinity.bytes(), affinity.sets.data()) == 0;
 }
 
+std::optional<ProcessorNumber> current_processor() {
+  const int cpu = sched_getcpu();
+  if (cpu < 0) return std::nullopt;
+  return ProcessorNumber{static_cast<std::uint16_t>(cpu / 64),
+                         static_cast<std::uint32_t>(cpu % 64)};
+}
+
 }  // namespace brisk

@@ -23,4 +23,10 @@ bool threads_stay_in_one_group() { return true; }
 // unplanned thread is unbound already.
 bool unbind_current_thread() { return true; }
 
+std::optional<ProcessorNumber> current_processor() {
+  PROCESSOR_NUMBER number{};
+  GetCurrentProcessorNumberEx(&number);
+  return ProcessorNumber{number.Group, number.Number};
+}
+
 }  // namespace brisk

@@ -935,6 +935,58 @@ function threadSection() {
   return section;
 }
 
+// --- brisk stability: one bar per logical processor -------------------------
+
+function stabilityFailureText(failure) {
+  if (failure.first_wrong_value === null) return failure.text + ', round ' + failure.round;
+  return failure.wrong_values + ' wrong values, first ' + failure.first_wrong_value +
+      ': expected ' + failure.expected + ', found ' + failure.found + ', round ' + failure.round;
+}
+
+function stabilitySection(stability) {
+  const rows = stability.rows;
+  const box = section('stability', 'MGups of each logical processor');
+  box.append(
+      el('p', {class: 'note'},
+         'One benchmark thread on one logical processor at a time, ' +
+             plural(stability.rounds, 'round', 'rounds') + ', standing_wave with its ' +
+             'whole grid compared bit for bit. Slow: more than 10% below the median.'));
+  const scale = Math.max(0, ...rows.map((r) => r.mgups || 0));
+  const bars = el('div', {class: 'bars stability-bars'});
+  for (const row of rows) {
+    const p = row.processor;
+    const name = (row.package === null ? '?' : 'P' + row.package) + ' C' + row.core + ' L' +
+        (p.group ? p.group + ':' : '') + p.number;
+    const bar = el('span', {class: 'bar'});
+    bar.style.width = (scale > 0 && row.mgups ? 100 * row.mgups / scale : 0) + '%';
+    const marks = el('span', {class: 'bar-mark'});
+    if (row.failure) {
+      marks.append(badge(
+          row.failure.wrong_value ? 'wrong values' : 'failed', 'bad',
+          stabilityFailureText(row.failure)));
+    }
+    if (row.slow) marks.append(badge('slow', 'warn', 'more than 10% below the median'));
+    const classes = 'bar-row' + (row.failure ? ' failing' : '') + (row.slow ? ' slow' : '');
+    bars.append(
+        el('div', {class: classes, title: row.failure ? stabilityFailureText(row.failure) : 'ok'},
+           el('span', {class: 'bar-label'}, name), el('span', {class: 'bar-track'}, bar),
+           el('span', {class: 'bar-value'}, row.mgups === null ? '-' : fixed2(row.mgups)), marks));
+  }
+  box.append(bars);
+  const failing = rows.filter((r) => r.failure);
+  if (failing.length) {
+    const list = el('ul', {class: 'invalid-runs'});
+    for (const row of failing) {
+      list.append(
+          el('li', null, 'core ' + row.core + ', logical processor ' + row.processor.number + ': ',
+             el('span', {class: 'reasons'}, stabilityFailureText(row.failure))));
+    }
+    box.append(list);
+  }
+  if (!rows.length) box.append(el('p', {class: 'note'}, 'No logical processor was checked.'));
+  return box;
+}
+
 // --- each thread of one run as a map ----------------------------------------
 
 // The thread rows of a run's timeline and the range the colours span: from
@@ -1093,14 +1145,21 @@ function conditionsSection() {
 
 // --- page ------------------------------------------------------------------
 
-document.title = 'brisk ' + data.brisk.version + ' ' + variable + ' sweep, ' +
-    utc(data.brisk.start_time) + (finished ? '' : ' (running)');
+document.title = 'brisk ' + data.brisk.version + ' ' +
+    (data.stability ? 'stability' : variable + ' sweep') + ', ' + utc(data.brisk.start_time) +
+    (finished ? '' : ' (running)');
 root.append(header());
 if (data.schema && data.schema.version !== 1) {
   root.append(
       el('p', {class: 'notice warn'},
          'This page was written for results version 1; ' +
              'the document says ' + data.schema.version + '.'));
+}
+// A stability check has no sweep: its table of logical processors is the page.
+if (data.stability) {
+  root.append(stabilitySection(data.stability));
+  ready();
+  return;
 }
 root.append(resultsTable());
 const conditions = conditionsSection();

@@ -6,6 +6,7 @@
 #include "memory/memory_info.h"
 #include "results/compact_json.h"
 #include "results/results_summary.h"
+#include "results/stability_json.h"
 
 namespace brisk {
 namespace {
@@ -226,6 +227,10 @@ std::string render_json_tail(const ResultsRecord& record, bool any_run) {
   Json summary = Json::array();
   for (const SummaryRow& row : summarize(record)) summary.push_back(summary_json(row));
   append_member(out, "summary", summary);
+  if (record.stability) {
+    out += ",\n";
+    append_member(out, "stability", stability_json(*record.stability));
+  }
   out += "\n}\n";
   return out;
 }

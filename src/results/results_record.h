@@ -11,6 +11,7 @@
 
 #include "bench/bench_config.h"
 #include "bench/run_outcome.h"
+#include "bench/stability.h"
 #include "platform/os_info.h"
 
 namespace brisk {
@@ -77,6 +78,12 @@ struct SweepRecord {
   std::vector<std::string> points;  // labels in order; empty until generated
 };
 
+// A stability check (brisk stability): each logical processor in turn.
+struct StabilityRecord {
+  std::uint32_t rounds = 0;
+  std::vector<StabilityRow> rows;  // in the topology's order
+};
+
 struct ResultsRecord {
   BuildContext build;
   std::vector<std::string> command_line;  // UTF-8, the program name first
@@ -87,7 +94,8 @@ struct ResultsRecord {
   TimerContext timers;
   BenchConfig settings;  // as the command line gave them
   SweepRecord sweep;
-  std::vector<RunRecord> runs;  // in the order performed
+  std::vector<RunRecord> runs;               // in the order performed
+  std::optional<StabilityRecord> stability;  // only from brisk stability
 };
 
 // Whether some run of the record started its worker threads, valid or not:

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "solver/field_config.h"
+#include "solver/grid_mismatch.h"
 
 namespace brisk {
 
@@ -31,6 +32,10 @@ class Workload {
   virtual std::optional<std::string> validate_result(std::uint64_t iterations) = 0;
   // Grid-point updates one step counts for the score: 2 * N^3.
   virtual std::uint64_t updates_per_step() const = 0;
+  // Compares the whole grid, bit for bit, with the state it must be in after
+  // any number of steps; called once after the timed loop. None when every
+  // value matches, or when the workload has no exact state to compare with.
+  virtual std::optional<GridMismatch> check_state() const { return std::nullopt; }
 
   std::uint32_t thread_index;
 };

@@ -4,12 +4,14 @@
 
 #include <atomic>
 #include <optional>
+#include <regex>
 #include <span>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "bench/bit_flip_workload.h"
 #include "bench/run_fixture.h"
 
 namespace brisk {
@@ -104,6 +106,36 @@ TEST(RunWorker, OneThreadRunNeedsNoOtherThread) {
   });
   EXPECT_TRUE(run.outcome.valid) << run.err;
   EXPECT_TRUE(contains(run.out, "running with 1 thread (os)\n"));
+}
+
+// The real standing_wave, one bit of one E value flipped before step 10 in
+// thread 1: the lowest mantissa bit passes the node check after every step,
+// and the whole grid compared after the loop catches it. Without the flip the
+// same run is valid.
+TEST(RunWorker, FlippedBitMakesTheRunInvalidWithThreadProcessorAndCount) {
+  for (const bool flipped : {true, false}) {
+    test::FlipPlan plan;
+    plan.thread = flipped ? 1 : 99;
+    plan.at_step = 10;
+    const test::RunRecord run =
+        test::perform_run(2, {}, [&](RunSeams& seams) { seams = test::flip_seams(seams, plan); });
+    if (!flipped) {
+      EXPECT_TRUE(run.outcome.valid) << run.err;
+      EXPECT_EQ(run.err, "");
+      continue;
+    }
+    EXPECT_FALSE(run.outcome.valid);
+    EXPECT_TRUE(run.result.aborted);
+    static const std::regex text(
+        R"(\ngrid verification failure in thread 1 on logical processor \d+\n)"
+        R"(wrong values = [1-9]\d* of 2299968\n)"
+        R"(first wrong value = [EH]\(\d+, \d+, \d+\)\.(x|y|z|pad)\n)"
+        R"(expected = \S+\nfound = \S+\n)");
+    EXPECT_TRUE(std::regex_search(run.err, text)) << run.err;
+    EXPECT_FALSE(contains(run.err, "node verification failure")) << run.err;
+    EXPECT_TRUE(run.err.ends_with(test::kInvalidBox)) << run.err;
+    for (const ThreadResult& result : run.result.results) EXPECT_NE(result.thread_index, 1u);
+  }
 }
 
 class WorkerFailure : public ::testing::TestWithParam<std::tuple<FailAt, std::uint32_t>> {};

@@ -2,6 +2,8 @@
 // wins, checked on the built program's streams and exit status.
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -88,11 +90,24 @@ std::string expected_help(const std::string& program) {
          "                          and a like-for-like point is slower by more than it with p < 0.05.\n"
          "  history [--all] [--limit <n>] [--export-csv <file>] [--export-html <file>]\n"
          "                          List the saved results of this machine, newest first.\n"
+         "  stability [-d <seconds>] [-s <size>] [--isa <isa>] [--rounds <n>]\n"
+         "          [--export-json <file>] [--export-html <file>]\n"
+         "                          One benchmark thread on one logical processor at a time, every\n"
+         "                          processor of the topology in turn (both hardware threads of a\n"
+         "                          core), standing_wave with its whole grid compared bit for bit;\n"
+         "                          goes on after a failure. Defaults: 10 s per processor, 2 rounds,\n"
+         "                          grid 192, sse2. A table with the MGups of each processor, slow\n"
+         "                          ones (more than 10% below the median) marked, and \"ok\" or the\n"
+         "                          wrong values it computed. Exit status 4 when a processor\n"
+         "                          computed a wrong value.\n"
          "Every run is saved in the results folder ($BRISK_RESULTS_DIR, else\n"
          "$XDG_DATA_HOME/brisk/results or ~/.local/share/brisk/results; on Windows\n"
          "%LOCALAPPDATA%\\brisk\\results) unless --no-save is given. Where a results file is\n"
          "taken, a saved result can be named instead: last, last~N, best, or an id from brisk history.\n"
-         "Results files dropped onto brisk.exe are compared, the first as the base.\n";
+         "Results files dropped onto brisk.exe are compared, the first as the base.\n"
+         "standing_wave runs are verified bit for bit: after the timed loop every value of the\n"
+         "grid is compared with its exact state, and one wrong value makes the run invalid.\n"
+         "soft_gaussian has no exact state; its energy checks are all it gets.\n";
 }
 
 const std::string kSizeList =
@@ -119,6 +134,32 @@ TEST(DriverCliTest, HelpUnderEachNameListsSixteenOptionsAndTheGridTable) {
     EXPECT_EQ(r.err, "") << name;
     EXPECT_EQ(r.out, expected) << name;
   }
+}
+
+// Every logical processor in turn at grid 64 for one second: each row "ok",
+// as many rows as processors announced, exit status 0.
+TEST(DriverCliTest, StabilityOnEveryProcessorIsOkAndExitsWithZero) {
+  const ProcessResult r = run_brisk({"stability", "-s", "64", "-d", "1", "--rounds", "1"});
+  ASSERT_TRUE(r.failure.empty()) << r.failure;
+  EXPECT_EQ(r.exit_status, 0) << r.out << r.err;
+  EXPECT_EQ(r.err, "");
+  std::smatch head;
+  ASSERT_TRUE(std::regex_search(
+      r.out, head,
+      std::regex("^brisk stability: standing_wave sse2, grid 64, 1s per logical processor, 1 "
+                 "round of (\\d+) logical processors, whole grid compared bit for bit\n")))
+      << r.out;
+  const std::size_t processors = std::stoul(head[1].str());
+  ASSERT_GE(processors, 1u);
+  const std::size_t table = r.out.find("\npackage  core  logical processor  ");
+  ASSERT_NE(table, std::string::npos) << r.out;
+  std::istringstream lines(r.out.substr(table + 1));
+  std::string line;
+  std::getline(lines, line);
+  std::size_t ok_rows = 0;
+  const std::regex row("\\s*(\\d+|\\?)\\s+\\d+\\s+\\d+\\s+\\d+\\.\\d\\d\\s+-\\s+(slow)?\\s+ok");
+  while (std::getline(lines, line) && std::regex_match(line, row)) ++ok_rows;
+  EXPECT_EQ(ok_rows, processors) << r.out;
 }
 
 TEST(DriverCliTest, HelpBeatsBothDiagnosticsAndStopsTheParse) {

@@ -40,8 +40,8 @@ import time
 
 import jsonschema
 
-from page_browser import Checks, browser, embedded_document, open_page, page_width_fits, \
-    whole_page_shot
+from page_browser import DATA_OPEN, Checks, browser, embedded_document, open_page, \
+    page_width_fits, whole_page_shot
 import grow_sweep
 
 RUN_ARGS = ["-d", "1", "-s", "64", "--harness-sub-runs", "2"]
@@ -577,6 +577,91 @@ def partial_page(checks, command, out_dir):
         brisk.stop()
 
 
+STABILITY_STATE = r"""
+const rows = [...document.querySelectorAll('#stability .bar-row')];
+return {
+  ready: document.documentElement.getAttribute('data-brisk-ready') === 'true',
+  labels: rows.map((r) => r.querySelector('.bar-label').textContent),
+  values: rows.map((r) => r.querySelector('.bar-value').textContent),
+  widths: rows.map((r) => r.querySelector('.bar').style.width),
+  failing: rows.map((r) => r.classList.contains('failing')),
+  slow: rows.map((r) => r.classList.contains('slow')),
+  titles: rows.map((r) => r.title),
+  marks: rows.map((r) => r.querySelector('.bar-mark').textContent),
+  listed: [...document.querySelectorAll('#stability li')].map((li) => li.textContent),
+  sweepSections: document.querySelectorAll('#results, #threads').length,
+};
+"""
+
+
+def open_stability_page(checks, driver, page, name, shot):
+    state = open_page(checks, driver, os.path.abspath(page), STABILITY_STATE)
+    errors = [e["message"] for e in driver.get_log("browser") if e["level"] == "SEVERE"]
+    checks.check(not errors, f"{name}: no console error", "; ".join(errors))
+    checks.check(state["ready"], f"{name}: page drew itself")
+    checks.check(state["sweepSections"] == 0, f"{name}: no sweep sections on a stability page")
+    driver.save_screenshot(shot)
+    return state
+
+
+def with_document(html_text, doc):
+    """The page with another document in its data block, escaped as brisk does."""
+    start = html_text.index(DATA_OPEN) + len(DATA_OPEN)
+    end = html_text.index("</script>", start)
+    data = json.dumps(doc).replace("</", "<\\/").replace("<!--", "\\u003c!--")
+    return html_text[:start] + data + html_text[end:]
+
+
+def stability_page(checks, driver, command, out_dir):
+    """brisk stability's page: one bar per logical processor; a failing one marked."""
+    name = "stability"
+    args = ["stability", "-s", "64", "-d", "1", "--rounds", "1",
+            "--export-html", f"{name}.html", "--export-json", f"{name}.json"]
+    remove_outputs(out_dir, name)
+    brisk = Brisk(command, out_dir, args)
+    status = brisk.finish(600)
+    if not checks.check(status == 0, f"{name}: brisk {' '.join(args)} exited with 0",
+                        f"status {status}"):
+        return
+    html = os.path.join(out_dir, f"{name}.html")
+    with open(html, encoding="utf-8") as f:
+        page_text = f.read()
+    doc = embedded_document(page_text)
+    errors = schema_errors(doc)
+    checks.check(not errors, f"{name}: the document follows the schema", errors)
+    rows = doc["stability"]["rows"]
+    state = open_stability_page(checks, driver, html, name,
+                                os.path.join(out_dir, f"{name}.png"))
+    checks.check(len(state["labels"]) == len(rows) > 0, f"{name}: one bar per logical processor",
+                 f"{len(state['labels'])} bars, {len(rows)} rows")
+    checks.check(state["values"] == [f"{r['mgups']:.2f}" for r in rows],
+                 f"{name}: each bar shows its MGups", str(state["values"]))
+    checks.check(not any(state["failing"]), f"{name}: no bar marked failing")
+
+    # The same page with the second processor's row failing and the first slow.
+    failed = json.loads(json.dumps(doc))
+    target = failed["stability"]["rows"][-1]
+    target["failure"] = {"round": 1, "wrong_value": True, "wrong_values": 261297,
+                         "checked_values": 2299968, "first_wrong_value": "E(20, 21, 22).x",
+                         "expected": "0.1", "found": "0.10000000000000002", "text": ""}
+    failed["stability"]["rows"][0]["slow"] = True
+    errors = schema_errors(failed)
+    checks.check(not errors, f"{name}: the failing document follows the schema", errors)
+    marked = os.path.join(out_dir, f"{name}-failing.html")
+    with open(marked, "w", encoding="utf-8") as f:
+        f.write(with_document(page_text, failed))
+    state = open_stability_page(checks, driver, marked, f"{name}-failing",
+                                os.path.join(out_dir, f"{name}-failing.png"))
+    last = len(rows) - 1
+    checks.check(state["failing"] == [i == last for i in range(len(rows))],
+                 f"{name}-failing: only the failing processor's bar is marked", str(state["failing"]))
+    checks.check("wrong values" in state["marks"][last] and
+                 "261297 wrong values, first E(20, 21, 22).x" in state["titles"][last],
+                 f"{name}-failing: the mark says what was wrong", state["titles"][last])
+    checks.check(state["slow"][0] and "slow" in state["marks"][0], f"{name}-failing: slow marked")
+    checks.check(len(state["listed"]) == 1 and "round 1" in state["listed"][0],
+                 f"{name}-failing: the failure listed below the bars", str(state["listed"]))
+
 def grown_sample(checks, driver, sample, out_dir):
     """A threads sweep of a 24-core machine grown from the sample, in the
     sample's page: the view of a machine with more threads and runs than
@@ -655,6 +740,7 @@ def main():
                     points = len(doc["sweep"]["points"])
                     checks.check(len(doc["runs"]) == points * doc["sweep"]["sub_runs"],
                                  f"{name}: every run of the sweep in the page")
+            stability_page(checks, driver, command, out_dir)
             copy = partial_page(checks, command, out_dir)
             if copy:
                 doc = check_page(checks, driver, copy, os.path.join(out_dir, "running.png"),

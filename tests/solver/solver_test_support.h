@@ -48,6 +48,23 @@ inline bool same_bits(const Field& a, const Field& b) {
          std::memcmp(a.buffer.data(), b.buffer.data(), a.buffer.count() * sizeof(FieldPoint)) == 0;
 }
 
+// Flips bit `bit` of component `component` (3: the pad lane) of one point of
+// `field`, in place, as an unstable core might.
+inline void flip_bit(Field& field, std::uint64_t x, std::uint64_t y, std::uint64_t z, int component,
+                     int bit) {
+  double* lanes = &field.at(x, y, z).x;
+  std::uint64_t bits;
+  std::memcpy(&bits, &lanes[component], sizeof bits);
+  bits ^= std::uint64_t{1} << bit;
+  std::memcpy(&lanes[component], &bits, sizeof bits);
+}
+
+inline std::uint64_t bits_of(double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
 inline void copy_field(const Field& from, Field& to) {
   std::memcpy(to.buffer.data(), from.buffer.data(), from.buffer.count() * sizeof(FieldPoint));
 }

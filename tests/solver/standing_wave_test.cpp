@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "solver/state_check.h"
 #include "solver_test_support.h"
 
 namespace brisk {
@@ -113,6 +114,96 @@ TYPED_TEST(StandingWaveTest, TotalEnergyCheck) {
             "\nenergy ratio failure in thread 3\nenergy_init = " + fixed6(init) +
                 "\nenergy_calc = " + fixed6(calc) + "\nratio = " + fixed6(init / calc));
   EXPECT_EQ(fixed6(init / calc).substr(0, 4), "0.25");
+}
+
+TYPED_TEST(StandingWaveTest, WholeGridMatchesBitForBitAfter100Steps) {
+  for (std::uint64_t i = 0; i < 100; ++i) ASSERT_EQ(this->workload.step(), std::nullopt);
+  EXPECT_EQ(this->workload.check_state(), std::nullopt);
+}
+
+// One flipped bit anywhere, at the lowest, a middle or the highest mantissa
+// bit, is one wrong value with its place and both values. The node check
+// misses the low bits, and under denormals-are-zero H's lowest bit flipped
+// (a denormal) even compares equal to 0.
+TYPED_TEST(StandingWaveTest, OneFlippedBitIsFoundWhereverItIs) {
+  struct Case {
+    char field;
+    std::uint64_t x, y, z;
+    int component;
+    int bit;
+    const char* place;
+  };
+  const Case cases[] = {
+      {'E', 20, 21, 22, 0, 0, "E(20, 21, 22).x"},  {'E', 20, 21, 22, 1, 26, "E(20, 21, 22).y"},
+      {'E', 20, 21, 22, 0, 51, "E(20, 21, 22).x"}, {'E', 7, 3, 64, 2, 0, "E(7, 3, 64).z"},
+      {'E', 0, 5, 9, 1, 26, "E(0, 5, 9).y"},       {'E', 65, 65, 65, 3, 51, "E(65, 65, 65).pad"},
+      {'H', 20, 21, 22, 0, 0, "H(20, 21, 22).x"},  {'H', 64, 64, 64, 2, 26, "H(64, 64, 64).z"},
+      {'H', 1, 1, 1, 1, 51, "H(1, 1, 1).y"},       {'H', 0, 0, 0, 3, 0, "H(0, 0, 0).pad"},
+  };
+  Grid& grid = this->workload.grid();
+  for (const Case& c : cases) {
+    Field& field = c.field == 'E' ? grid.e : grid.h;
+    const double before = (&field.at(c.x, c.y, c.z).x)[c.component];
+    testing::flip_bit(field, c.x, c.y, c.z, c.component, c.bit);
+    const std::optional<GridMismatch> found = this->workload.check_state();
+    ASSERT_TRUE(found.has_value()) << c.place << " bit " << c.bit;
+    EXPECT_EQ(found->wrong_values, 1u) << c.place;
+    EXPECT_EQ(found->checked_values, 2u * 4 * 66 * 66 * 66);
+    EXPECT_EQ(mismatch_place(*found), c.place);
+    EXPECT_EQ(testing::bits_of(found->expected), testing::bits_of(before));
+    EXPECT_EQ(testing::bits_of(found->found) ^ testing::bits_of(before), std::uint64_t{1} << c.bit);
+    testing::flip_bit(field, c.x, c.y, c.z, c.component, c.bit);  // put back
+    ASSERT_EQ(this->workload.check_state(), std::nullopt) << c.place;
+  }
+}
+
+// A flip before the steps spreads through the grid; the lowest bit leaves the
+// node check passing, the whole-grid comparison does not.
+TYPED_TEST(StandingWaveTest, FlipBeforeStepsSpreadsAndIsCounted) {
+  testing::flip_bit(this->workload.grid().e, 20, 21, 22, 0, 0);
+  for (std::uint64_t i = 0; i < 20; ++i) {
+    ASSERT_EQ(this->workload.step(), std::nullopt);
+    ASSERT_EQ(this->workload.verify_step(i), std::nullopt);
+  }
+  const std::optional<GridMismatch> found = this->workload.check_state();
+  ASSERT_TRUE(found.has_value());
+  EXPECT_GT(found->wrong_values, 1000u);
+}
+
+// The fma sweeps write all four lanes: a pad lane that is not 0 reaches H's
+// pads through the differences, and every such lane is a wrong value. (A
+// mantissa bit of a zero lane makes a denormal, which denormals-are-zero
+// reads as 0 and the next sweep overwrites: the exponent bit stays.)
+TEST(StandingWave, FlippedPadLaneInTheFmaVariant) {
+  BRISK_SKIP_UNLESS_SUPPORTED(Fma);
+  StandingWave<Fma> workload(0);
+  ASSERT_EQ(workload.allocate_fields(FieldConfig{testing::heap(), 64, 0.01}), std::nullopt);
+  ASSERT_EQ(workload.init_fields(), std::nullopt);
+  testing::flip_bit(workload.grid().e, 30, 30, 30, 3, 62);  // 0 becomes 2
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(workload.step(), std::nullopt);
+  const std::optional<GridMismatch> found = workload.check_state();
+  ASSERT_TRUE(found.has_value());
+  // It has spread through H's pads into E's, three points each way.
+  EXPECT_EQ(mismatch_place(*found), "E(27, 30, 33).pad");
+  EXPECT_EQ(testing::bits_of(found->expected), 0u);
+  EXPECT_NE(found->found, 0.0);
+  EXPECT_NE(workload.grid().e.at(30, 30, 30).pad, 0.0);
+  EXPECT_GT(found->wrong_values, 10u);
+}
+
+TEST(StandingWave, MismatchTexts) {
+  GridMismatch m;
+  m.field = 'H';
+  m.x = 1;
+  m.y = 64;
+  m.z = 0;
+  m.component = 2;
+  EXPECT_EQ(mismatch_place(m), "H(1, 64, 0).z");
+  // Every different double prints differently, a denormal and -0 included.
+  EXPECT_EQ(exact_double(0.1), "0.1");
+  EXPECT_EQ(exact_double(0.30000000000000004), "0.30000000000000004");
+  EXPECT_EQ(exact_double(4.9406564584124654e-324), "5e-324");
+  EXPECT_EQ(exact_double(-0.0), "-0");
 }
 
 TEST(StandingWave, ZeroEnergyRatioFails) {
