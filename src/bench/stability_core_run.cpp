@@ -48,6 +48,18 @@ void timed_loop(const StabilityParams& params, Workload& workload, CoreRound& ro
   }
 }
 
+std::optional<double> probe_clock(const StabilityParams& params) {
+  if (!params.seams.measure_clock) return std::nullopt;
+  return params.seams.measure_clock();
+}
+
+// The processor's clock over the round: the mean of the probes around its
+// loop, or the one that gave a value.
+std::optional<double> mean_clock(std::optional<double> before, std::optional<double> after) {
+  if (before && after) return (*before + *after) / 2;
+  return before ? before : after;
+}
+
 void run_bound(const StabilityParams& params, const StabilityTarget& target, CoreRound& round) {
   const LogicalProcessor& p = target.processor;
   const std::optional<ProcessorNumber> where = ProcessorNumber{p.group, p.os_index};
@@ -73,7 +85,9 @@ void run_bound(const StabilityParams& params, const StabilityTarget& target, Cor
     round.failure = std::move(failure);
     return;
   }
+  const std::optional<double> before = probe_clock(params);
   timed_loop(params, *workload, round);
+  round.clock_mhz = mean_clock(before, probe_clock(params));
   // Also after a failed node check: the count and the first wrong value say
   // more than one node's energy.
   round.mismatch = workload->check_state();

@@ -17,7 +17,7 @@ struct StabilityParams {
   std::string_view isa;
   std::uint64_t size = 0;                // grid size N
   std::uint32_t duration = 1;            // seconds per processor and round
-  RunSeams seams = default_run_seams();  // only make_workload is used
+  RunSeams seams = default_run_seams();  // make_workload and measure_clock
 };
 
 // Never throws; a processor that cannot be used, or a workload that cannot be

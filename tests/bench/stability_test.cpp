@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "bench/bit_flip_workload.h"
@@ -117,9 +118,18 @@ TEST(Stability, CoreRoundFindsAnInjectedFlip) {
     test::FlipPlan plan;
     plan.bit = 0;
     plan.at_step = flipped ? 10 : ~std::uint64_t{0};
-    const StabilityParams params{allocator, "sse2", 64, 1,
-                                 test::flip_seams(default_run_seams(), plan)};
+    RunSeams seams = test::flip_seams(default_run_seams(), plan);
+    // Probes around the loop: the round's clock is their mean.
+    auto probes = std::make_shared<std::vector<double>>(std::vector<double>{3000.0, 3100.0});
+    seams.measure_clock = [probes]() -> std::optional<double> {
+      if (probes->empty()) return std::nullopt;
+      const double mhz = probes->front();
+      probes->erase(probes->begin());
+      return mhz;
+    };
+    const StabilityParams params{allocator, "sse2", 64, 1, seams};
     const CoreRound round = run_core_round(params, target);
+    EXPECT_EQ(round.clock_mhz, 3050.0);
     ASSERT_TRUE(round.mgups.has_value()) << round.failure.value_or("");
     EXPECT_GT(*round.mgups, 0.0);
     EXPECT_EQ(round.failure, std::nullopt);
