@@ -412,13 +412,20 @@ def check_clock_every_second(brisk, reference):
     conditions = run["conditions"]
     expect(conditions["clock_start_mhz"] is not None and conditions["clock_end_mhz"] is not None,
            conditions)
-    recorded += [conditions["clock_start_mhz"], conditions["clock_end_mhz"]]
+    edges = [conditions["clock_start_mhz"], conditions["clock_end_mhz"]]
     print(f"  per thread {timeline['threads_clock_mhz']}, start {conditions['clock_start_mhz']:.0f}"
           f", end {conditions['clock_end_mhz']:.0f} MHz; reference before {before}, after {after}")
     if reference:
         low, high = min(before + after) * 0.95, max(before + after) * 1.05
         outside = [c for c in recorded if not low <= c <= high]
         expect(not outside, f"outside {low:.0f}..{high:.0f} MHz: {outside}")
+        # The edge probes come right after the threads waited at the start
+        # barrier or right as the loop ends; a virtual processor that idled
+        # there may not be back at full clock within a few microseconds, so
+        # they are held to plausibility against the reference, not to 5%.
+        low, high = min(before + after) * 0.85, max(before + after) * 1.05
+        outside = [c for c in edges if not low <= c <= high]
+        expect(not outside, f"start or end clock outside {low:.0f}..{high:.0f} MHz: {outside}")
 
 
 def check_killed_sweep(brisk):
