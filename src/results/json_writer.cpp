@@ -5,6 +5,7 @@
 
 #include "memory/memory_info.h"
 #include "results/compact_json.h"
+#include "results/json_or_null.h"
 #include "results/results_summary.h"
 #include "results/stability_json.h"
 
@@ -12,11 +13,6 @@ namespace brisk {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-template <typename T>
-Json or_null(const std::optional<T>& value) {
-  return value ? Json(*value) : Json(nullptr);
-}
 
 Json thread_json(const ThreadOutcome& t) {
   Json processor = nullptr;

@@ -1,14 +1,11 @@
 #include "results/stability_json.h"
 
+#include "results/json_or_null.h"
+
 namespace brisk {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-template <typename T>
-Json or_null(const std::optional<T>& value) {
-  return value ? Json(*value) : Json(nullptr);
-}
 
 // Expected and found values as text: exact, and a NaN still has a form.
 Json failure_json(const StabilityFailure& failure) {
