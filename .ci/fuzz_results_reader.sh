@@ -17,20 +17,24 @@ seconds=$2
 mkdir -p "$work/corpus" "$work/artifacts"
 
 # The reader, what it parses with, the console escaping of its messages and
-# the file backend load_results_file uses.
+# the file backend load_results_file uses, and the timeline arithmetic that
+# gives a run its mean clock.
 sources=(
   "$root/fuzz/results_reader_fuzz.cpp"
   "$root/src/compare/results_reader.cpp"
   "$root/src/compare/results_reader_json.cpp"
   "$root/src/compare/pruned_json.cpp"
   "$root/src/compare/results_reader_fields.cpp"
+  "$root/src/bench/run_timeline.cpp"
+  "$root/src/bench/step_marks.cpp"
   "$root/src/results/console_text.cpp"
   "$root/src/results/utf8.cpp"
   "$root/src/platform/file_read.cpp"
   "$root/src/platform/file_read_linux.cpp"
 )
 target="$work/results_reader_fuzz"
-newest=$(ls -t "${sources[@]}" "$root"/src/compare/*.h "$root"/src/platform/file_read.h \
+newest=$(ls -t "${sources[@]}" "$root"/src/compare/*.h "$root"/src/bench/run_timeline.h "$root"/src/bench/step_marks.h \
+  "$root"/src/platform/file_read.h
   "$root"/src/results/console_text.h "$root"/src/results/utf8.h | head -n1)
 if [[ ! -x "$target" || "$newest" -nt "$target" ]]; then
   echo "building $target"
