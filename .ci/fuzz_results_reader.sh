@@ -33,8 +33,8 @@ sources=(
   "$root/src/platform/file_read_linux.cpp"
 )
 target="$work/results_reader_fuzz"
-newest=$(ls -t "${sources[@]}" "$root"/src/compare/*.h "$root"/src/bench/run_timeline.h "$root"/src/bench/step_marks.h \
-  "$root"/src/platform/file_read.h
+newest=$(ls -t "${sources[@]}" "$root"/src/compare/*.h "$root"/src/bench/run_timeline.h \
+  "$root"/src/bench/step_marks.h "$root"/src/platform/file_read.h \
   "$root"/src/results/console_text.h "$root"/src/results/utf8.h | head -n1)
 if [[ ! -x "$target" || "$newest" -nt "$target" ]]; then
   echo "building $target"
